@@ -1,0 +1,67 @@
+# add_mex_command(NAME GATEWAY <gateway.cpp> KERNEL <kernel sources...>)
+#
+# Called from the command's own folder, which holds the gateway, the kernel and its header.
+# Builds one command for every host this configuration serves:
+#   NAME_kernel   static library of the kernel (host-free; for tests, benchmarks and C++ users)
+#   NAME          the command for the test host (mex/NAME.so, or mex/NAME.mexglx when 32-bit)
+#   NAME_octave   the command for GNU Octave (octave/NAME.mex), when mkoctfile is found
+#   NAME_matlab   the command for MATLAB (NAME.mexa64), when FindMatlab finds MATLAB
+# Every command exports exactly mexFunction and mexVersion under the version node MEX.
+
+set(MEX_HOST_DIR ${CMAKE_CURRENT_LIST_DIR}/../host)
+set(MEX_EXPORTS ${MEX_HOST_DIR}/mex.map)
+
+option(MEX_OCTAVE "Build the commands for GNU Octave when mkoctfile is found" ON)
+if(MEX_OCTAVE AND NOT MEX_SANITIZE AND MEX_BITS EQUAL 64)
+  find_program(MKOCTFILE mkoctfile)
+endif()
+if(MKOCTFILE)
+  # The flags mkoctfile itself uses for MEX files.
+  foreach(var CPPFLAGS ALL_CXXFLAGS DL_LDFLAGS OCT_LINK_OPTS)
+    execute_process(COMMAND ${MKOCTFILE} -p ${var} OUTPUT_VARIABLE value
+                    OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+    separate_arguments(OCTAVE_${var} UNIX_COMMAND "${value}")
+  endforeach()
+  find_program(OCTAVE_EXECUTABLE octave-cli NAMES octave-cli octave)
+  message(STATUS "Octave MEX files: ${MKOCTFILE}")
+endif()
+
+option(MEX_MATLAB "Build the commands for MATLAB when it is installed" ON)
+if(MEX_MATLAB AND NOT MEX_SANITIZE AND MEX_BITS EQUAL 64)
+  find_package(Matlab QUIET COMPONENTS MX_LIBRARY)
+endif()
+
+function(add_mex_command name)
+  cmake_parse_arguments(ARG "" "GATEWAY" "KERNEL" ${ARGN})
+
+  add_library(${name}_kernel STATIC ${ARG_KERNEL})
+  target_include_directories(${name}_kernel PUBLIC
+    $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}>)
+
+  set(exports -Wl,--version-script=${MEX_EXPORTS} -Wl,--no-undefined)
+
+  add_library(${name} MODULE ${ARG_GATEWAY} ${MEX_HOST_DIR}/mexversion.cpp)
+  target_include_directories(${name} PRIVATE ${MEX_HOST_DIR})
+  target_link_libraries(${name} PRIVATE ${name}_kernel mx mex mat m)
+  target_link_options(${name} PRIVATE ${exports} -Wl,-soname,${name}${MEX_SUFFIX})
+  set_target_properties(${name} PROPERTIES PREFIX "" SUFFIX ${MEX_SUFFIX}
+    LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/mex LINK_DEPENDS ${MEX_EXPORTS})
+  set_property(GLOBAL APPEND PROPERTY MEX_COMMANDS ${name})
+
+  if(MKOCTFILE)
+    add_library(${name}_octave MODULE ${ARG_GATEWAY} ${MEX_HOST_DIR}/mexversion.cpp ${ARG_KERNEL})
+    target_include_directories(${name}_octave PRIVATE ${MEX_HOST_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+    target_compile_options(${name}_octave PRIVATE ${OCTAVE_CPPFLAGS} ${OCTAVE_ALL_CXXFLAGS}
+      -DMEX_DEBUG)
+    target_link_options(${name}_octave PRIVATE ${OCTAVE_ALL_CXXFLAGS} ${OCTAVE_DL_LDFLAGS}
+      ${OCTAVE_OCT_LINK_OPTS} -Wl,--version-script=${MEX_EXPORTS})
+    set_target_properties(${name}_octave PROPERTIES OUTPUT_NAME ${name} PREFIX "" SUFFIX .mex
+      LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/octave LINK_DEPENDS ${MEX_EXPORTS})
+  endif()
+
+  if(Matlab_FOUND)
+    matlab_add_mex(NAME ${name}_matlab MODULE OUTPUT_NAME ${name}
+      SRC ${ARG_GATEWAY} ${ARG_KERNEL} ${MEX_HOST_DIR}/mexversion.cpp)
+    target_include_directories(${name}_matlab PRIVATE ${MEX_HOST_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+  endif()
+endfunction()

@@ -1,0 +1,41 @@
+// The checks that every gateway shares. Each answers one question about a host array, so a
+// gateway reads as the list of its tests in the order they must happen.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include "mex.h"
+
+namespace gateway {
+
+// Reports the message as the call's error. The host never returns from mexErrMsgTxt; the abort
+// only tells the compiler so, and is never reached.
+[[noreturn]] inline void fail(const char* message) {
+    mexErrMsgTxt(message);
+    std::abort();
+}
+
+// Double class with full (not sparse) storage; a complex array qualifies, its real part is read.
+inline bool isFullDouble(const mxArray* a) {
+    return mxIsDouble(a) && !mxIsSparse(a);
+}
+
+// Full storage of the double or the uint8 class: the element kinds an image may have.
+inline bool isFullImage(const mxArray* a) {
+    return (mxIsDouble(a) || mxIsUint8(a)) && !mxIsSparse(a);
+}
+
+// The array's storage holds at least n elements.
+inline bool holdsAtLeast(const mxArray* a, std::size_t n) {
+    return static_cast<std::size_t>(mxGetNumberOfElements(a)) >= n;
+}
+
+// Rows and columns both fit the 32-bit signed size pair that the kernels take.
+inline bool fitsSizePair(const mxArray* a) {
+    return static_cast<std::size_t>(mxGetM(a)) <= INT32_MAX &&
+           static_cast<std::size_t>(mxGetN(a)) <= INT32_MAX;
+}
+
+}  // namespace gateway

@@ -1,0 +1,35 @@
+// Weighted correlation of two image windows under a homography: the kernel of patchcorr.
+//
+// Conventions: images are column-major with element (r, c), both 0-based, at r + c * rows; a size
+// pair is {rows, columns}; a kind flag is 0 for double elements and any other value for uint8
+// (read as the numbers 0 to 255). Points and H use 1-based coordinates, the first along the rows.
+#pragma once
+
+#include <cstdint>
+
+namespace patchcorr {
+
+enum Kind : int { kDouble = 0, kUint8 = 1 };
+enum Mode : int { kNearest = 0, kBilinear = 1 };
+
+// out = H * [s; t; 1], H column-major 3 x 3.
+void Htimes(const double* H, const double* st, double* out);
+
+// J (column-major 2 x 2) = derivative of the inhomogeneous image of (s, t) under H with respect
+// to (s, t). No test of the third homogeneous coordinate against zero.
+void dhom(const double* H, const double* st, double* J);
+
+// The score of one point u, specialised for element types and sampling mode. W holds nW columns
+// (row offset, column offset, weight). Returns NaN when fewer than three samples fall inside both
+// images or a window is flat.
+using Scorer = double (*)(const void* X, const int32_t* sizeX, const void* Y, const int32_t* sizeY,
+                          const double* u, const double* H, const double* W, int32_t nW);
+
+// The scorer for a pair of kind flags and a mode; chosen once per call.
+Scorer scorerFor(int kindX, int kindY, int mode);
+
+// The same score with the kinds and mode as arguments (dispatches on every call).
+double ncc(const void* X, const int32_t* sizeX, int kindX, const void* Y, const int32_t* sizeY,
+           int kindY, const double* u, const double* H, const double* W, int32_t nW, int mode);
+
+}  // namespace patchcorr

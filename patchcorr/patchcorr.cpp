@@ -1,0 +1,82 @@
+// patchcorr(X, Y, H, W, u [, method]): for each point (column) of u, the weighted correlation of
+// the window W about the point in image X with the window about its image under the homography H
+// in image Y. Returns a 1 x K row; NaN where a score is undefined.
+#include <cstring>
+
+#include "gateway.h"
+#include "ncc.h"
+
+namespace {
+
+enum { IN_X, IN_Y, IN_H, IN_W, IN_U, IN_METHOD };
+
+// An image input as the kernel sees it: storage, {rows, columns} and a kind flag.
+struct Image {
+    const void* data;
+    int32_t size[2];
+    int kind;
+};
+
+Image readImage(const mxArray* a, const char* classMessage, const char* sparseMessage,
+                const char* sizeMessage) {
+    const void* data = mxGetData(a);
+    const size_t rows = mxGetM(a), columns = mxGetN(a);
+    if (!mxIsDouble(a) && !mxIsUint8(a)) gateway::fail(classMessage);
+    if (mxIsSparse(a)) gateway::fail(sparseMessage);
+    if (!gateway::fitsSizePair(a)) gateway::fail(sizeMessage);
+    return {data,
+            {static_cast<int32_t>(rows), static_cast<int32_t>(columns)},
+            mxIsDouble(a) ? patchcorr::kDouble : patchcorr::kUint8};
+}
+
+// Nearest sampling is chosen by exactly the text "nearest". The buffer starts cleared: the host
+// writes nothing into it when input 6 is not text or is too long, and that must read as bilinear.
+int readMode(int nrhs, const mxArray* prhs[]) {
+    if (nrhs <= IN_METHOD) return patchcorr::kBilinear;
+    char text[19] = {};
+    mxGetString(prhs[IN_METHOD], text, sizeof text);
+    return std::memcmp(text, "nearest", 8) == 0 ? patchcorr::kNearest : patchcorr::kBilinear;
+}
+
+}  // namespace
+
+extern "C" void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
+    if (nrhs < 5 || nrhs > 6) gateway::fail("Bad number of input parameters.");
+
+    const Image X = readImage(prhs[IN_X], "X must be either double or uint8.",
+                              "X must not be sparse.", "X is too large.");
+    const Image Y = readImage(prhs[IN_Y], "Y must be either double or uint8.",
+                              "Y must not be sparse.", "Y is too large.");
+
+    const mxArray* H = prhs[IN_H];
+    if (mxGetM(H) != 3 || mxGetN(H) != 3) gateway::fail("H must be 3x3 matrix.");
+    if (!gateway::isFullDouble(H)) gateway::fail("H must be a full double matrix.");
+
+    const mxArray* W = prhs[IN_W];
+    if (mxGetM(W) != 3) gateway::fail("W must have 3 rows.");
+    if (!gateway::isFullDouble(W)) gateway::fail("W must be a full double matrix.");
+    if (mxGetN(W) > INT32_MAX) gateway::fail("W has too many columns.");
+    const int32_t nW = static_cast<int32_t>(mxGetN(W));
+
+    const mxArray* u = prhs[IN_U];
+    const size_t K = mxGetN(u);
+    const int mode = readMode(nrhs, prhs);
+
+    plhs[0] = mxCreateDoubleMatrix(1, K, mxREAL);
+    if (plhs[0] == nullptr) gateway::fail("Out of memory.");
+    double* scores = mxGetPr(plhs[0]);
+
+    // An empty point list keeps its row of zeros; its row count is never looked at.
+    if (mxIsEmpty(u)) return;
+    if (mxGetM(u) != 2) gateway::fail("Bad size of u.");
+    if (!gateway::isFullDouble(u)) gateway::fail("u must be a full double matrix.");
+
+    const patchcorr::Scorer score = patchcorr::scorerFor(X.kind, Y.kind, mode);
+    const double* Hp = mxGetPr(H);
+    const double* Wp = mxGetPr(W);
+    const double* points = mxGetPr(u);
+    for (size_t k = 0; k < K; ++k) {
+        const double point[2] = {points[2 * k], points[2 * k + 1]};
+        scores[k] = score(X.data, X.size, Y.data, Y.size, point, Hp, Wp, nW);
+    }
+}

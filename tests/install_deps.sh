@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs, as root on Debian, whatever the builds and tests need and the machine lacks.
+set -euo pipefail
+packages=(cmake make g++ g++-multilib qemu-user octave liboctave-dev googletest libgtest-dev
+          libbenchmark-dev valgrind clang libclang-rt-14-dev binutils)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "installing: ${missing[*]}"
+    SUDO=""
+    [ "$(id -u)" -eq 0 ] || SUDO=sudo
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
