@@ -14,3 +14,6 @@ if [ ${#missing[@]} -gt 0 ]; then
     $SUDO apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+# Octave 7.3 reports a spurious error at exit when the folder of its history file is missing.
+mkdir -p "${XDG_DATA_HOME:-$HOME/.local/share}/octave"
