@@ -38,7 +38,11 @@ function(add_mex_command name)
   target_include_directories(${name}_kernel PUBLIC
     $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}>)
 
-  set(exports -Wl,--version-script=${MEX_EXPORTS} -Wl,--no-undefined)
+  set(exports -Wl,--version-script=${MEX_EXPORTS})
+  if(NOT (MEX_SANITIZE AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang"))
+    # clang leaves the sanitizer runtime to the executable, so its modules have open references.
+    list(APPEND exports -Wl,--no-undefined)
+  endif()
 
   add_library(${name} MODULE ${ARG_GATEWAY} ${MEX_HOST_DIR}/mexversion.cpp)
   target_include_directories(${name} PRIVATE ${MEX_HOST_DIR})

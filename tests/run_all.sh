@@ -3,11 +3,12 @@
 #   native  the 64-bit test host (GoogleTest, valgrind) and GNU Octave (.mex, Octave scripts)
 #   m32     the 32-bit .mexglx files and a 32-bit test host, run under qemu-i386
 #   asan    the test host under AddressSanitizer and UndefinedBehaviorSanitizer
+#   fuzz    a libFuzzer fuzzer per command (clang, ASan, UBSan), a bounded run of each
 # Exits non-zero when any build or test fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tests/install_deps.sh
-presets=(m32 native asan)
+presets=(m32 native asan fuzz)
 for preset in "${presets[@]}"; do
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset"
