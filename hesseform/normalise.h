@@ -1,0 +1,23 @@
+// Hesse normal form of homogeneous 2D lines: the kernel of hesseform.
+//
+// The lines are the rows of a column-major M x 3 array: row i is (a, b, c) at p[i], p[M + i] and
+// p[2M + i], the line a x + b y + c = 0. Each row is divided by n = sqrt(a * a + b * b), so that
+// (a, b) becomes a unit normal and a x + b y + c the signed distance of (x, y) from the line; the
+// sign of the row is kept. Each entry is divided by n (not multiplied by 1 / n), one correctly
+// rounded quotient per entry.
+//
+// n is formed in double and never tested: a = b = 0 divides by +0 and gives (NaN, NaN, c / 0);
+// a NaN in a or b gives a NaN row; an infinite a or b gives n = Inf, NaN in its own place and
+// signed zeros elsewhere. Rows with |a| or |b| beyond about 1.3e154 (or below about 1.5e-154)
+// overflow (underflow) in the squares and come out as zeros, NaN, infinities or less precise.
+#pragma once
+
+#include <cstddef>
+
+namespace hesseform {
+
+// q = p with every row divided by its n, rows in increasing order. q may be p itself (each row
+// is read whole before it is written), but must not overlap it otherwise.
+void hesseRows(const double* p, double* q, std::size_t M);
+
+}  // namespace hesseform
