@@ -17,15 +17,15 @@ struct Image {
     int kind;
 };
 
+// The class is tested before the storage is fetched: the host aborts when asked for the storage
+// of a function handle or an object.
 Image readImage(const mxArray* a, const char* classMessage, const char* sparseMessage,
                 const char* sizeMessage) {
-    const void* data = mxGetData(a);
-    const size_t rows = mxGetM(a), columns = mxGetN(a);
     if (!mxIsDouble(a) && !mxIsUint8(a)) gateway::fail(classMessage);
     if (mxIsSparse(a)) gateway::fail(sparseMessage);
     if (!gateway::fitsSizePair(a)) gateway::fail(sizeMessage);
-    return {data,
-            {static_cast<int32_t>(rows), static_cast<int32_t>(columns)},
+    return {mxGetData(a),
+            {static_cast<int32_t>(mxGetM(a)), static_cast<int32_t>(mxGetN(a))},
             mxIsDouble(a) ? patchcorr::kDouble : patchcorr::kUint8};
 }
 

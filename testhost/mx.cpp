@@ -1,5 +1,7 @@
 // libmx of the test host: the array API over mxArray_tag.
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -161,13 +163,26 @@ bool mxIsComplex(const mxArray* a) {
     return a->complex;
 }
 
+// Like the real host, which aborts the whole session when asked for the storage of a function
+// handle or an object: a command must test the class first.
+static void requireStorage(const mxArray* a, const char* operation) {
+    if (a->cls == mxFUNCTION_CLASS || a->cls == mxUNKNOWN_CLASS) {
+        std::fprintf(stderr, "%s of an array without element storage: the host aborts\n",
+                     operation);
+        std::abort();
+    }
+}
+
 double* mxGetPr(const mxArray* a) {
+    requireStorage(a, "mxGetPr");
     return reinterpret_cast<double*>(a->re.get());
 }
 double* mxGetPi(const mxArray* a) {
+    requireStorage(a, "mxGetPi");
     return reinterpret_cast<double*>(a->im.get());
 }
 void* mxGetData(const mxArray* a) {
+    requireStorage(a, "mxGetData");
     return a->re.get();
 }
 

@@ -111,6 +111,16 @@ TEST(PatchcorrGateway, ReportsTheFirstFailingTest) {
                          Put{1, ofClass(mxCHAR_CLASS, {1, 2})});
          },
          "X must be either double or uint8."},
+        {"function handle X: class tested before the storage is asked for",
+         [] {
+             return with(Put{0, ofClass(mxFUNCTION_CLASS, {1, 1})});
+         },
+         "X must be either double or uint8."},
+        {"object Y",
+         [] {
+             return with(Put{1, ofClass(mxUNKNOWN_CLASS, {1, 1})});
+         },
+         "Y must be either double or uint8."},
         {"sparse X",
          [] {
              return with(Put{0, sparseDoubles(5, 5)});

@@ -1,6 +1,7 @@
 #include "contracts.h"
 
 #include <algorithm>
+#include <fstream>
 #include <map>
 #include <set>
 
@@ -10,16 +11,18 @@ namespace {
 
 using Shape = std::vector<size_t>;
 
+// The documented messages, read once from the list the Octave suites use too: lines of
+// "command: message".
 const std::map<std::string, std::set<std::string>>& messages() {
-    static const std::map<std::string, std::set<std::string>> table = {
-        {"patchcorr",
-         {"Bad number of input parameters.", "X must be either double or uint8.",
-          "X must not be sparse.", "X is too large.", "Y must be either double or uint8.",
-          "Y must not be sparse.", "Y is too large.", "H must be 3x3 matrix.",
-          "H must be a full double matrix.", "W must have 3 rows.",
-          "W must be a full double matrix.", "W has too many columns.", "Out of memory.",
-          "Bad size of u.", "u must be a full double matrix."}},
-    };
+    static const std::map<std::string, std::set<std::string>> table = [] {
+        std::map<std::string, std::set<std::string>> t;
+        std::ifstream file(MEX_MESSAGES_FILE);
+        for (std::string line; std::getline(file, line);) {
+            const size_t colon = line.find(": ");
+            if (colon != std::string::npos) t[line.substr(0, colon)].insert(line.substr(colon + 2));
+        }
+        return t;
+    }();
     return table;
 }
 
@@ -57,7 +60,9 @@ std::string checkOutcome(const std::string& command, int nlhs,
     if (result.inputsChanged) return "wrote into an input";
     if (result.leftovers != 0) return "created arrays it did not hand back";
     if (result.failed) {
-        const auto& known = messages().at(command);
+        const auto found = messages().find(command);
+        if (found == messages().end()) return "no documented messages for " + command;
+        const auto& known = found->second;
         if (known.count(result.error) == 0) return "undocumented message: " + result.error;
         return "";
     }

@@ -62,11 +62,11 @@ inline double number(Bytes& in) {
 
 inline testhost::Array array(Bytes& in) {
     static constexpr mxClassID kClasses[] = {
-        mxDOUBLE_CLASS,  mxDOUBLE_CLASS, mxDOUBLE_CLASS, mxDOUBLE_CLASS,
-        mxDOUBLE_CLASS,  mxUINT8_CLASS,  mxUINT8_CLASS,  mxSINGLE_CLASS,
-        mxINT8_CLASS,    mxINT16_CLASS,  mxINT32_CLASS,  mxUINT64_CLASS,
-        mxLOGICAL_CLASS, mxCHAR_CLASS,   mxCELL_CLASS,   mxSTRUCT_CLASS};
-    const mxClassID cls = kClasses[in.byte() % 16];
+        mxDOUBLE_CLASS, mxDOUBLE_CLASS,   mxDOUBLE_CLASS,  mxDOUBLE_CLASS, mxDOUBLE_CLASS,
+        mxUINT8_CLASS,  mxUINT8_CLASS,    mxSINGLE_CLASS,  mxINT8_CLASS,   mxINT16_CLASS,
+        mxINT32_CLASS,  mxUINT64_CLASS,   mxLOGICAL_CLASS, mxCHAR_CLASS,   mxCELL_CLASS,
+        mxSTRUCT_CLASS, mxFUNCTION_CLASS, mxUNKNOWN_CLASS};  // a function handle and an object
+    const mxClassID cls = kClasses[in.byte() % 18];
     const uint8_t flags = in.byte();
     const bool complex = (flags & 1) != 0 && cls != mxCHAR_CLASS && cls != mxLOGICAL_CLASS;
     const bool sparse = (flags & 2) != 0 && (cls == mxDOUBLE_CLASS || cls == mxLOGICAL_CLASS);
@@ -86,7 +86,8 @@ inline testhost::Array array(Bytes& in) {
         auto* re = reinterpret_cast<double*>(a->re.get());
         for (size_t i = 0; i < n && !in.empty(); ++i) re[i] = number(in);
         if (complex && n != 0) reinterpret_cast<double*>(a->im.get())[0] = number(in);
-    } else if (cls != mxCELL_CLASS && cls != mxSTRUCT_CLASS) {
+    } else if (cls != mxCELL_CLASS && cls != mxSTRUCT_CLASS && cls != mxFUNCTION_CLASS &&
+               cls != mxUNKNOWN_CLASS) {
         auto* bytes = reinterpret_cast<uint8_t*>(a->re.get());
         for (size_t i = 0; i < n * testhost::elementSize(cls) && !in.empty(); ++i)
             bytes[i] = in.byte();
