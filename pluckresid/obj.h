@@ -1,0 +1,24 @@
+// The line residual model of pluckresid: a 3D line spanned by two homogeneous points, each an
+// affine function of two of the four parameters, seen in N cameras.
+//
+// Conventions: every array is column-major doubles, flat positions counted from 0.
+//   x  4 parameters: (x1, x2) move the first point P, (x3, x4) the second point Q.
+//   T  3 x 4 x 2: T[3j + 12p] is the constant term of coordinate j of point p (0 for P, 1 for Q),
+//      T[3j + 12p + 1] and T[3j + 12p + 2] the coefficients of that point's two parameters.
+//   A  6 x 3 x N: camera i's image line is l_j = sum over k of A[18i + 6j + k] * L_k.
+//   E  2 x N x 2: E[2i], E[2i + 1] is the first end point (u, v) measured in camera i, and
+//      E[2N + 2i], E[2N + 2i + 1] the second.
+//   r  2N residuals: r[2i] for the first end point of camera i, r[2i + 1] for the second.
+#pragma once
+
+#include <cstdint>
+
+namespace pluckresid {
+
+// r = the signed distances of the end points from the projected lines, (l1 u + l2 v + l3) w with
+// w = 1 / |(l1, l2)|. Writes exactly r[0] to r[2N - 1]; reads A and E only for cameras 0 to N - 1,
+// so with N = 0 they may be null. A camera whose image line has l1 = l2 = 0 gets infinite or NaN
+// residuals; the other cameras are unaffected.
+void obj(double* r, const double* x, const double* A, const double* T, const double* E, int32_t N);
+
+}  // namespace pluckresid
