@@ -10,13 +10,6 @@ namespace {
 
 enum { IN_L };
 
-// A new real m x n double array, or the call's error when the host cannot make it.
-mxArray* createDoubles(size_t m, size_t n) {
-    mxArray* a = mxCreateDoubleMatrix(static_cast<mwSize>(m), static_cast<mwSize>(n), mxREAL);
-    if (a == nullptr) gateway::fail("Out of memory.");
-    return a;
-}
-
 }  // namespace
 
 extern "C" void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
@@ -25,13 +18,13 @@ extern "C" void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[
     const mxArray* L = prhs[IN_L];
     const size_t M = mxGetM(L), N = mxGetN(L);
     if (M == 0 || N == 0) {
-        plhs[0] = createDoubles(M, N);
+        plhs[0] = gateway::createDoubles(M, N);
         return;
     }
     if (N != 3) gateway::fail("Input must be Mx3 matrix.");
     if (!gateway::isFullDouble(L)) gateway::fail("Input must be a full double matrix.");
 
     const double* p = mxGetPr(L);
-    plhs[0] = createDoubles(M, 3);
+    plhs[0] = gateway::createDoubles(M, 3);
     hesseform::hesseRows(p, mxGetPr(plhs[0]), M);
 }

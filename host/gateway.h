@@ -38,4 +38,12 @@ inline bool fitsSizePair(const mxArray* a) {
            static_cast<std::size_t>(mxGetN(a)) <= INT32_MAX;
 }
 
+// A new real m x n double array, zero-filled. When the host cannot make it, the call ends with
+// "Out of memory." and nothing is written.
+inline mxArray* createDoubles(std::size_t m, std::size_t n) {
+    mxArray* a = mxCreateDoubleMatrix(static_cast<mwSize>(m), static_cast<mwSize>(n), mxREAL);
+    if (a == nullptr) fail("Out of memory.");
+    return a;
+}
+
 }  // namespace gateway

@@ -51,14 +51,12 @@ extern "C" void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* 
     const int32_t cameras = static_cast<int32_t>(N);
     const std::size_t rows = 2 * N;
 
-    plhs[0] = mxCreateDoubleMatrix(static_cast<mwSize>(rows), 1, mxREAL);
-    if (plhs[0] == nullptr) gateway::fail("Out of memory.");
+    plhs[0] = gateway::createDoubles(rows, 1);
     double* r = mxGetPr(plhs[0]);
     pluckresid::obj(r, xp, Ap, Tp, Ep, cameras);
     if (nlhs < 2) return;
 
-    plhs[1] = mxCreateDoubleMatrix(static_cast<mwSize>(rows), 4, mxREAL);
-    if (plhs[1] == nullptr) gateway::fail("Out of memory.");
+    plhs[1] = gateway::createDoubles(rows, 4);
     double* J = mxGetPr(plhs[1]);
     // Column k first receives the residuals at x + step * e_k, then becomes the difference
     // quotient in place. A step lost in rounding (xk of 2^27 or more) leaves an exactly zero

@@ -9,13 +9,6 @@ namespace {
 
 enum { IN_A, IN_B };
 
-// A new real m x n double array, or the call's error when the host cannot make it.
-mxArray* createDoubles(size_t m, size_t n) {
-    mxArray* a = mxCreateDoubleMatrix(static_cast<mwSize>(m), static_cast<mwSize>(n), mxREAL);
-    if (a == nullptr) gateway::fail("Out of memory.");
-    return a;
-}
-
 }  // namespace
 
 extern "C" void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
@@ -24,7 +17,7 @@ extern "C" void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[
     const mxArray* A = prhs[IN_A];
     const size_t M = mxGetM(A), N = mxGetN(A);
     if (M == 0 || N == 0) {
-        plhs[0] = createDoubles(M, N);
+        plhs[0] = gateway::createDoubles(M, N);
         return;
     }
 
@@ -32,7 +25,7 @@ extern "C" void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[
         if (M != 3 || N != 2) gateway::fail("Input must be 3x2 vector.");
         if (!gateway::isFullDouble(A)) gateway::fail("Input must be a full double matrix.");
         const double* p = mxGetPr(A);
-        plhs[0] = createDoubles(3, 1);
+        plhs[0] = gateway::createDoubles(3, 1);
         xprod3::crossColumns(p, p + 3, mxGetPr(plhs[0]), 1);
         return;
     }
@@ -43,6 +36,6 @@ extern "C" void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[
     if (!gateway::isFullDouble(B)) gateway::fail("B must be a full double matrix.");
     const double* a = mxGetPr(A);
     const double* b = mxGetPr(B);
-    plhs[0] = createDoubles(3, N);
+    plhs[0] = gateway::createDoubles(3, N);
     xprod3::crossColumns(a, b, mxGetPr(plhs[0]), N);
 }
