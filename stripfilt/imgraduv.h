@@ -1,0 +1,32 @@
+// The response of a one-dimensional filter applied across a line segment: the kernel of stripfilt.
+//
+// Conventions: the image is column-major with element (r, c), both 0-based, at r + c * rows; the
+// size pair is {rows, columns}; a kind flag is 0 for double elements and any other value for uint8
+// (read as the numbers 0 to 255, never scaled). End points are 0-based (row, column) positions:
+// element (r, c) sits at the point (r, c).
+#pragma once
+
+#include <cstdint>
+
+namespace stripfilt {
+
+enum Kind : int32_t { kDouble = 0, kUint8 = 1 };
+
+// Response of the segment from a to b to the 2m + 1 taps h. The image is sampled bilinearly at
+// steps j = 0 .. n - 1 (n = length rounded half up) on the lines a + j d + i (-d2, d1), i = -m ..
+// m, d the unit direction; line i is averaged over its samples inside the image and weighted by h[i
+// + m]. NaN when the segment takes no samples or any line has none inside.
+template <typename T>
+double imgraduv(const T* I, const int32_t* size, const double* h, int32_t m, const double* a,
+                const double* b);
+
+extern template double imgraduv<double>(const double*, const int32_t*, const double*, int32_t,
+                                        const double*, const double*);
+extern template double imgraduv<uint8_t>(const uint8_t*, const int32_t*, const double*, int32_t,
+                                         const double*, const double*);
+
+// The same response with the element kind as an argument (dispatches on every call).
+double imgraduv(const void* I, const int32_t* size, const double* h, int32_t m, const double* a,
+                const double* b, int32_t kind);
+
+}  // namespace stripfilt

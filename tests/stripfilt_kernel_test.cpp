@@ -1,0 +1,291 @@
+// The stripfilt kernel called directly: against a straightforward sample-by-sample loop on random
+// images and segments, on segments far longer than the image, and on non-finite positions.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "imgraduv.h"
+
+namespace {
+
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+bool sameBits(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// The response written as plainly as the algorithm reads: every step j from 0 to n - 1 of every
+// offset line is sampled and tested, nothing is skipped. Positions are truncated to 32-bit
+// integers, with the most negative integer for NaN or out-of-range values.
+int32_t truncated(double x) {
+    if (!(x > -2147483649.0 && x < 2147483648.0)) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(x);
+}
+
+template <typename T>
+double referenceSample(const std::vector<T>& I, int32_t M, int32_t N, double p1, double p2) {
+    const int32_t t1 = truncated(p1), t2 = truncated(p2);
+    if (t1 < 0 || t2 < 0 || t1 >= M - 1 || t2 >= N - 1) return -1234567;
+    const double f1 = p1 - t1, f2 = p2 - t2;
+    auto e = [&](int32_t r, int32_t c) {
+        return static_cast<double>(I[static_cast<size_t>(r) + static_cast<size_t>(c) * M]);
+    };
+    return (1 - f2) * ((1 - f1) * e(t1, t2) + f1 * e(t1 + 1, t2)) +
+           f2 * ((1 - f1) * e(t1, t2 + 1) + f1 * e(t1 + 1, t2 + 1));
+}
+
+template <typename T>
+double reference(const std::vector<T>& I, int32_t M, int32_t N, const std::vector<double>& h,
+                 const double a[2], const double b[2]) {
+    const int32_t m = static_cast<int32_t>(h.size() - 1) / 2;
+    const double L = std::sqrt((b[0] - a[0]) * (b[0] - a[0]) + (b[1] - a[1]) * (b[1] - a[1]));
+    int32_t n = 0;
+    if (L > 0 && L + 0.5 < 2147483648.0) n = static_cast<int32_t>(L + 0.5);
+    const double d1 = (b[0] - a[0]) / L, d2 = (b[1] - a[1]) / L;
+    double total = 0;
+    for (int32_t i = -m; i <= m; ++i) {
+        const double w = h[i + m];
+        double sum = 0;
+        int32_t count = 0;
+        for (int32_t j = 0; j < n; ++j) {
+            const double p1 = (j * d1 + (-d2 * i)) + a[0];
+            const double p2 = (j * d2 + i * d1) + a[1];
+            const double v = referenceSample(I, M, N, p1, p2);
+            if (v != -1234567) {
+                sum = sum + w * v;
+                count = count + 1;
+            }
+        }
+        total = total + sum / count;
+    }
+    return total;
+}
+
+template <typename T>
+double kernel(const std::vector<T>& I, int32_t M, int32_t N, const std::vector<double>& h,
+              const double a[2], const double b[2]) {
+    const int32_t size[2] = {M, N};
+    return stripfilt::imgraduv<T>(I.data(), size, h.data(), static_cast<int32_t>(h.size() / 2), a,
+                                  b);
+}
+
+// Segments that cross the image border in every way: short and long, from inside, outside and on
+// the border lines, axis-aligned ones on integer and half-integer positions (which put samples
+// exactly on the limits -1 and size - 1), and end points far outside.
+struct Segment {
+    double a[2], b[2];
+};
+
+Segment randomSegment(std::mt19937& rng, int32_t M, int32_t N) {
+    std::uniform_int_distribution<int> kind(0, 5);
+    std::uniform_real_distribution<double> unit(0, 1);
+    auto near = [&](int32_t size) { return -6 + (size + 12) * unit(rng); };
+    auto grid = [&](int32_t size) { return std::floor(2 * near(size)) / 2; };
+    auto far = [&]() { return (unit(rng) < 0.5 ? -1 : 1) * std::pow(10.0, 1 + 3.3 * unit(rng)); };
+    Segment s{};
+    switch (kind(rng)) {
+        case 0:  // anywhere near the image
+            s = {{near(M), near(N)}, {near(M), near(N)}};
+            break;
+        case 1:  // on the half-unit grid
+            s = {{grid(M), grid(N)}, {grid(M), grid(N)}};
+            break;
+        case 2:  // along a row or a column on the grid
+            if (unit(rng) < 0.5) {
+                const double r = grid(M);
+                s = {{r, grid(N)}, {r, grid(N)}};
+            } else {
+                const double c = grid(N);
+                s = {{grid(M), c}, {grid(M), c}};
+            }
+            break;
+        case 3:  // from near the image to far away, either way round
+            s = {{near(M), near(N)}, {far(), far()}};
+            if (unit(rng) < 0.5) std::swap(s.a, s.b);
+            break;
+        case 4:  // a long line through the image, from far to far
+            s = {{near(M) + far(), near(N) + far()}, {near(M), near(N)}};
+            s.b[0] += s.b[0] - s.a[0];
+            s.b[1] += s.b[1] - s.a[1];
+            break;
+        default:  // a long row or column from far outside
+            s = {{grid(M), -far() - 7}, {grid(M), far()}};
+            if (unit(rng) < 0.5) std::swap(s.a, s.b);
+            if (unit(rng) < 0.5) {
+                std::swap(s.a[0], s.a[1]);
+                std::swap(s.b[0], s.b[1]);
+            }
+            break;
+    }
+    return s;
+}
+
+template <typename T>
+std::vector<T> randomImage(std::mt19937& rng, int32_t M, int32_t N);
+
+template <>
+std::vector<double> randomImage<double>(std::mt19937& rng, int32_t M, int32_t N) {
+    std::uniform_real_distribution<double> value(-100, 100);
+    std::uniform_int_distribution<int> special(0, 199);
+    std::vector<double> I(static_cast<size_t>(M) * N);
+    for (double& v : I) {
+        const int s = special(rng);
+        v = s == 0 ? -1234567 : s == 1 ? kNaN : value(rng);
+    }
+    return I;
+}
+
+template <>
+std::vector<uint8_t> randomImage<uint8_t>(std::mt19937& rng, int32_t M, int32_t N) {
+    std::uniform_int_distribution<int> byte(0, 255);
+    std::vector<uint8_t> I(static_cast<size_t>(M) * N);
+    for (uint8_t& v : I) v = static_cast<uint8_t>(byte(rng));
+    return I;
+}
+
+template <typename T>
+void compareWithReference(uint32_t seed) {
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<int32_t> size(0, 40), half(0, 3);
+    std::uniform_real_distribution<double> tap(-2, 2);
+    int finite = 0, total = 0;
+    for (int image = 0; image < 60; ++image) {
+        const int32_t M = size(rng), N = size(rng);
+        const std::vector<T> I = randomImage<T>(rng, M, N);
+        std::vector<double> h(2 * half(rng) + 1);
+        for (double& w : h) w = tap(rng);
+        for (int k = 0; k < 50; ++k) {
+            const Segment s = randomSegment(rng, M, N);
+            const double expected = reference(I, M, N, h, s.a, s.b);
+            const double got = kernel(I, M, N, h, s.a, s.b);
+            EXPECT_TRUE(sameBits(got, expected))
+                << "image " << M << " x " << N << ", m " << h.size() / 2 << ", from (" << s.a[0]
+                << ", " << s.a[1] << ") to (" << s.b[0] << ", " << s.b[1] << "): " << got
+                << " instead of " << expected;
+            finite += std::isfinite(expected);
+            ++total;
+        }
+    }
+    // The draws must exercise both answers, not only NaN.
+    EXPECT_GT(finite, total / 5);
+    EXPECT_LT(finite, total);
+}
+
+TEST(Imgraduv, MatchesTheSampleBySampleLoopOnDoubleImages) {
+    compareWithReference<double>(1);
+    compareWithReference<double>(2);
+}
+
+TEST(Imgraduv, MatchesTheSampleBySampleLoopOnUint8Images) {
+    compareWithReference<uint8_t>(3);
+    compareWithReference<uint8_t>(4);
+}
+
+// Segments of up to 2^31 - 1 samples per line against a short segment with the same unit
+// direction and the same positions at every step that can be inside: the answers must be the
+// same bits, and the long ones must not visit their samples one by one.
+TEST(Imgraduv, LongSegmentsCostOnlyTheirInsideSamples) {
+    const int32_t M = 23, N = 31;
+    std::mt19937 rng(5);
+    const std::vector<double> I = randomImage<double>(rng, M, N);
+    std::vector<double> clean(I);
+    for (double& v : clean)
+        if (std::isnan(v) || v == -1234567) v = 1;
+    const std::vector<double> h = {0.5, -1, 2, 0.25, -0.75};
+    const double big = 2147483647.0, t = 268435456.0;  // 2^31 - 1 and 2^28
+    struct {
+        const char* name;
+        Segment huge, equivalent;
+    } cases[] = {
+        {"row, 2e9 long", {{7, 0}, {7, 2e9}}, {{7, 0}, {7, N + 3.0}}},
+        {"row, 2^31 - 1 samples", {{7, 0}, {7, big}}, {{7, 0}, {7, N + 3.0}}},
+        {"row, from 2e9 before the image", {{7, -2e9}, {7, 1e8}}, {{7, -5}, {7, N + 5.0}}},
+        {"row, toward the image from 2e9", {{7, 2e9}, {7, 0}}, {{7, N + 5.0}, {7, 0}}},
+        {"column, 2^31 - 1 samples back to row 0",
+         {{big, 4.5}, {0, 4.5}},
+         {{M + 6.0, 4.5}, {0, 4.5}}},
+        {"3-4-5 diagonal, 2^28 units",
+         {{0.25, -3}, {3 * t + 0.25, 4 * t - 3}},
+         {{0.25, -3}, {3 * 32 + 0.25, 4 * 32 - 3}}},
+        {"3-4-5 diagonal, up and left for 2^28 units",
+         {{20, 28}, {20 - 3 * t, 28 - 4 * t}},
+         {{20, 28}, {20 - 3 * 64, 28 - 4 * 64}}},
+    };
+    const auto start = std::chrono::steady_clock::now();
+    for (auto& c : cases) {
+        for (const std::vector<double>* image :
+             {&I, static_cast<const std::vector<double>*>(&clean)}) {
+            const double expected = reference(*image, M, N, h, c.equivalent.a, c.equivalent.b);
+            EXPECT_TRUE(sameBits(kernel(*image, M, N, h, c.huge.a, c.huge.b), expected)) << c.name;
+        }
+        EXPECT_TRUE(std::isfinite(kernel(clean, M, N, h, c.huge.a, c.huge.b))) << c.name;
+    }
+    // Visiting 2^31 samples one by one takes seconds even natively.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+}
+
+// Lengths and positions that no 32-bit integer holds: no samples, or samples outside; never an
+// undefined conversion.
+TEST(Imgraduv, NonFiniteAndHugeValuesGiveNaN) {
+    const int32_t M = 9, N = 9;
+    std::vector<double> I(M * N, 3);
+    const double two31 = 2147483648.0, inf = INFINITY;
+    struct {
+        const char* name;
+        Segment s;
+    } cases[] = {
+        {"NaN start", {{kNaN, 3}, {4, 3}}},
+        {"NaN end", {{3, 3}, {3, kNaN}}},
+        {"infinite end", {{3, 3}, {inf, 3}}},
+        {"both ends infinite", {{-inf, 3}, {inf, 3}}},
+        {"1e300 end: infinite length", {{3, 3}, {3, 1e300}}},
+        {"-1e300 start", {{-1e300, 3}, {3, 3}}},
+        {"both ends at 1e300: positions beyond 32 bits", {{1e300, 3}, {1e300, 8}}},
+        {"both ends at -1e300", {{3, -1e300}, {8, -1e300}}},
+        {"row 2^31", {{two31, 3}, {two31, 8}}},
+        {"column -2^31 - 1", {{3, -two31 - 1}, {8, -two31 - 1}}},
+        {"column 2^31 - 0.5, inside the 32-bit range", {{3, two31 - 0.5}, {8, two31 - 0.5}}},
+        {"length 2^31 - 0.5 rounds to 2^31 samples", {{3, 3}, {3, 3 + two31 - 0.5}}},
+        {"length 1e15", {{3, 3}, {3, 1e15}}},
+        {"length 0.49", {{3, 3}, {3.49, 3}}},
+        {"no length", {{3, 3}, {3, 3}}},
+    };
+    for (auto& c : cases) {
+        for (const std::vector<double>& h :
+             {std::vector<double>{1}, std::vector<double>{1, 2, 3}}) {
+            EXPECT_TRUE(std::isnan(kernel(I, M, N, h, c.s.a, c.s.b))) << c.name;
+        }
+    }
+    // A start 2^31 - 48 before the image still reaches it with its last samples.
+    const Segment through = {{4, -2147483600.5}, {4, 20.5}};
+    const Segment shortThrough = {{4, -5.5}, {4, 20.5}};
+    EXPECT_EQ(kernel(I, M, N, {1}, through.a, through.b), 3);
+    EXPECT_TRUE(sameBits(kernel(I, M, N, {1, 2, 3}, through.a, through.b),
+                         reference(I, M, N, {1, 2, 3}, shortThrough.a, shortThrough.b)));
+}
+
+TEST(Imgraduv, KindFlagSelectsTheElementType) {
+    std::mt19937 rng(6);
+    const int32_t M = 12, N = 15, size[2] = {M, N};
+    const std::vector<uint8_t> bytes = randomImage<uint8_t>(rng, M, N);
+    const std::vector<double> numbers(bytes.begin(), bytes.end());
+    const double h[3] = {1, -0.5, 2};
+    std::uniform_real_distribution<double> pos(-2, 15);
+    for (int k = 0; k < 200; ++k) {
+        const double a[2] = {pos(rng), pos(rng)}, b[2] = {pos(rng), pos(rng)};
+        const double expected = reference(numbers, M, N, {1, -0.5, 2}, a, b);
+        for (int32_t kind : {1, 7, -1}) {
+            EXPECT_TRUE(
+                sameBits(stripfilt::imgraduv(bytes.data(), size, h, 1, a, b, kind), expected))
+                << "kind " << kind;
+        }
+        EXPECT_TRUE(sameBits(stripfilt::imgraduv(numbers.data(), size, h, 1, a, b, 0), expected));
+    }
+}
+
+}  // namespace
