@@ -1,11 +1,15 @@
 # add_mex_command(NAME GATEWAY <gateway.cpp> KERNEL <kernel sources...>)
 #
-# Called from the command's own folder, which holds the gateway, the kernel and its header.
+# Called from the command's own folder, which holds the gateway, the kernel and its header, and
+# the help file NAME.m (help text, %!test and %!demo blocks; the MEX file takes precedence when
+# the command is called, and Octave and MATLAB show the help of the .m file beside it).
 # Builds one command for every host this configuration serves:
 #   NAME_kernel   static library of the kernel (host-free; for tests, benchmarks and C++ users)
 #   NAME          the command for the test host (mex/NAME.so, or mex/NAME.mexglx when 32-bit)
-#   NAME_octave   the command for GNU Octave (octave/NAME.mex), when mkoctfile is found
-#   NAME_matlab   the command for MATLAB (NAME.mexa64), when FindMatlab finds MATLAB
+#   NAME_octave   the command for GNU Octave (octave/NAME.mex, with octave/NAME.m beside it),
+#                 when mkoctfile is found
+#   NAME_matlab   the command for MATLAB (matlab/NAME.mexa64 and matlab/NAME.m), when FindMatlab
+#                 finds MATLAB
 # Every command exports exactly mexFunction and mexVersion under the version node MEX.
 
 set(MEX_HOST_DIR ${CMAKE_CURRENT_LIST_DIR}/../host)
@@ -28,7 +32,8 @@ endif()
 
 option(MEX_MATLAB "Build the commands for MATLAB when it is installed" ON)
 if(MEX_MATLAB AND NOT MEX_SANITIZE AND MEX_BITS EQUAL 64)
-  find_package(Matlab QUIET COMPONENTS MX_LIBRARY)
+  # Matlab_ROOT_DIR selects an installation; the mx and mex libraries are always looked for.
+  find_package(Matlab QUIET)
 endif()
 
 function(add_mex_command name)
@@ -52,6 +57,11 @@ function(add_mex_command name)
     LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/mex LINK_DEPENDS ${MEX_EXPORTS})
   set_property(GLOBAL APPEND PROPERTY MEX_COMMANDS ${name})
 
+  set(help ${CMAKE_CURRENT_SOURCE_DIR}/${name}.m)
+  if(NOT EXISTS ${help})
+    set(help "")
+  endif()
+
   if(MKOCTFILE)
     add_library(${name}_octave MODULE ${ARG_GATEWAY} ${MEX_HOST_DIR}/mexversion.cpp ${ARG_KERNEL})
     target_include_directories(${name}_octave PRIVATE ${MEX_HOST_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
@@ -61,11 +71,27 @@ function(add_mex_command name)
       ${OCTAVE_OCT_LINK_OPTS} -Wl,--version-script=${MEX_EXPORTS})
     set_target_properties(${name}_octave PROPERTIES OUTPUT_NAME ${name} PREFIX "" SUFFIX .mex
       LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/octave LINK_DEPENDS ${MEX_EXPORTS})
+    if(help)
+      configure_file(${help} ${CMAKE_BINARY_DIR}/octave/${name}.m COPYONLY)
+    endif()
   endif()
 
   if(Matlab_FOUND)
-    matlab_add_mex(NAME ${name}_matlab MODULE OUTPUT_NAME ${name}
-      SRC ${ARG_GATEWAY} ${ARG_KERNEL} ${MEX_HOST_DIR}/mexversion.cpp)
+    # R2017b: the separate-complex API, whose mxGetPr gives the real part of a complex array as
+    # the gateways expect. matlab_add_mex exports mexFunction through MATLAB's own version script.
+    set(documentation "")
+    if(help)
+      # matlab_add_mex copies the help file beside the MEX file and lists it among the sources,
+      # where CMake would take a .m file for Objective-C and compile it.
+      set(documentation DOCUMENTATION ${help})
+      set_source_files_properties(${help} PROPERTIES HEADER_FILE_ONLY ON)
+    endif()
+    matlab_add_mex(NAME ${name}_matlab MODULE OUTPUT_NAME ${name} R2017b
+      SRC ${ARG_GATEWAY} ${ARG_KERNEL} ${MEX_HOST_DIR}/mexversion.cpp ${documentation})
     target_include_directories(${name}_matlab PRIVATE ${MEX_HOST_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+    # MATLAB's headers and version file are not ours to keep free of warnings.
+    target_compile_options(${name}_matlab PRIVATE -Wno-error)
+    set_target_properties(${name}_matlab PROPERTIES
+      LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/matlab)
   endif()
 endfunction()

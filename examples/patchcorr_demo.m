@@ -2,13 +2,20 @@
 %
 % Image Y is image X warped through a known homography H. Every point of a grid is scored with
 % patchcorr under the true H and under a slightly wrong one: the true H scores near 1 almost
-% everywhere, the wrong one does not. Prints a table and writes build/patchcorr_scores.png (the
-% two score maps side by side, blue for -1 to red for +1, black where a score is undefined).
+% everywhere, the wrong one does not. Prints a table and writes build/patchcorr_scores.png: the
+% images X and Y, and the two score maps (blue for -1 to red for +1, black where a score is
+% undefined).
 %
 % Run after building the Octave commands (see README): octave-cli examples/patchcorr_demo.m
 
 root = fileparts(fileparts(mfilename('fullpath')));
-addpath(fullfile(root, 'build', 'native', 'octave'));
+if exist('patchcorr') ~= 3   % not on the path: take the commands of the native build
+  addpath(fullfile(root, 'build', 'native', 'octave'));
+end
+outdir = getenv('MEXGEOM_EXAMPLES_OUTPUT');
+if isempty(outdir)
+  outdir = fullfile(root, 'build');
+end
 
 rgb = imread(fullfile(OCTAVE_HOME, 'share', 'octave', OCTAVE_VERSION, 'imagelib', ...
                       'octave-sombrero.png'));
@@ -56,21 +63,38 @@ for h = {{'true H', H}, {'H shifted by 2 px', Hwrong}}
   end
 end
 
-% The two bilinear score maps, each point a 6 x 6 block, with a gap between them.
+% The picture: X and Y in grey, and the two bilinear score maps, each point a 6 x 6 block. All
+% four are colour images with values in [0, 1]: the colour axis stays [0, 1] (gnuplot scales a
+% colour image's values by it too) and the colour bar is labelled with the scores.
 cmap = [linspace(0, 1, 128)', linspace(0, 1, 128)', ones(128, 1);
         ones(128, 1), linspace(1, 0, 128)', linspace(1, 0, 128)'];
-picture = zeros(0, 0, 3);
+panels = {repmat(X / 255, [1, 1, 3]), repmat(Y / 255, [1, 1, 3])};
 for i = 1:2
   s = kron(maps{i}, ones(6));
   idx = round((s + 1) / 2 * 255) + 1;
   idx(~isfinite(idx)) = 1;
   img = reshape(cmap(idx, :), [size(s), 3]);
   img(repmat(~isfinite(s), [1, 1, 3])) = 0;
-  if i == 1
-    picture = img;
-  else
-    picture = [picture, ones(size(img, 1), 12, 3), img];
+  panels{end + 1} = img;
+end
+titles = {'X', 'Y: X warped by H', ...
+          sprintf('scores under the true H (median %.3f)', median(maps{1}(isfinite(maps{1})))), ...
+          sprintf('scores under H shifted by 2 px (median %.3f)', ...
+                  median(maps{2}(isfinite(maps{2}))))};
+warning('off', 'Octave:gnuplot-graphics');
+fig = figure('visible', 'off', 'position', [0 0 1100 760]);
+colormap(cmap);
+for i = 1:4
+  subplot(2, 2, i);
+  image(min(max(panels{i}, 0), 1));
+  axis image off;
+  caxis([0 1]);
+  title(titles{i});
+  if i > 2
+    colorbar('ytick', [0 0.25 0.5 0.75 1], 'yticklabel', {'-1', '-0.5', '0', '0.5', '1'});
   end
 end
-imwrite(picture, fullfile(root, 'build', 'patchcorr_scores.png'));
-printf('\nwrote build/patchcorr_scores.png (left: true H, right: H shifted by 2 px)\n');
+png = fullfile(outdir, 'patchcorr_scores.png');
+print(fig, png, '-dpng', '-r100');
+close(fig);
+printf('\nwrote %s\n', png);

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs, as root on Debian, whatever the builds and tests need and the machine lacks.
+# (gnuplot: Octave's plots for the examples, printed to PNG files without a display; the
+# package is satisfied by whichever of gnuplot-qt, gnuplot-x11 or gnuplot-nox is installed.)
 set -euo pipefail
 packages=(cmake make g++ g++-multilib qemu-user octave liboctave-dev googletest libgtest-dev
-          libbenchmark-dev valgrind clang libclang-rt-14-dev binutils)
+          libbenchmark-dev valgrind clang libclang-rt-14-dev binutils gnuplot)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")

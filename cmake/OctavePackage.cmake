@@ -1,0 +1,67 @@
+# The Octave package: target octave_package writes mexgeom-VERSION.tar.gz into the build folder,
+# which a user installs with
+#   pkg install mexgeom-VERSION.tar.gz
+#   pkg load mexgeom
+# The tarball holds the package files of host/octave-package (DESCRIPTION, COPYING, INDEX and the
+# Makefile with which pkg builds the MEX files), src/ with the sources of every command in a
+# folder of its own beside src/host, and inst/ with the help files.
+# Included after every command's folder, so that MEX_COMMANDS lists them all.
+if(NOT MKOCTFILE)
+  return()
+endif()
+
+set(package_source ${CMAKE_CURRENT_LIST_DIR}/../host/octave-package)
+set(package_name mexgeom-${PROJECT_VERSION})
+set(package_work ${CMAKE_BINARY_DIR}/octave-package)
+set(package_stage ${package_work}/${package_name})
+set(package_tarball ${CMAKE_BINARY_DIR}/${package_name}.tar.gz)
+
+configure_file(${package_source}/DESCRIPTION.in ${package_work}/DESCRIPTION @ONLY)
+
+# commands.mk tells the Makefile which commands there are and what each is built from.
+get_property(mex_commands GLOBAL PROPERTY MEX_COMMANDS)
+set(rules "COMMANDS = ${mex_commands}\n")
+string(REPLACE ";" " " rules "${rules}")
+set(stage_commands "")
+set(inputs ${package_work}/DESCRIPTION ${package_source}/COPYING ${package_source}/INDEX
+  ${package_source}/Makefile)
+foreach(command ${mex_commands})
+  get_target_property(folder ${command}_kernel SOURCE_DIR)
+  get_target_property(kernel ${command}_kernel SOURCES)
+  get_target_property(module ${command} SOURCES)
+  list(FILTER module EXCLUDE REGEX "mexversion\\.cpp$")
+  file(GLOB headers RELATIVE ${folder} ${folder}/*.h)
+  set(sources ${module} ${kernel} ${headers})
+  list(TRANSFORM sources PREPEND ${command}/ OUTPUT_VARIABLE prerequisites)
+  string(REPLACE ";" " " prerequisites "${prerequisites}")
+  string(APPEND rules "${command}.mex: ${prerequisites} host/gateway.h\n")
+  list(TRANSFORM sources PREPEND ${folder}/)
+  list(APPEND stage_commands
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${package_stage}/src/${command}
+    COMMAND ${CMAKE_COMMAND} -E copy ${sources} ${package_stage}/src/${command})
+  list(APPEND inputs ${sources})
+  if(EXISTS ${folder}/${command}.m)
+    list(APPEND stage_commands
+      COMMAND ${CMAKE_COMMAND} -E copy ${folder}/${command}.m ${package_stage}/inst)
+    list(APPEND inputs ${folder}/${command}.m)
+  endif()
+endforeach()
+file(CONFIGURE OUTPUT ${package_work}/commands.mk CONTENT "${rules}")
+set(host_files ${MEX_HOST_DIR}/gateway.h ${MEX_HOST_DIR}/mexversion.cpp ${MEX_EXPORTS})
+list(APPEND inputs ${package_work}/commands.mk ${host_files})
+
+add_custom_command(OUTPUT ${package_tarball}
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${package_stage}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${package_stage}/src/host ${package_stage}/inst
+  COMMAND ${CMAKE_COMMAND} -E copy ${package_work}/DESCRIPTION ${package_source}/COPYING
+    ${package_source}/INDEX ${package_stage}
+  COMMAND ${CMAKE_COMMAND} -E copy ${package_source}/Makefile ${package_work}/commands.mk
+    ${package_stage}/src
+  COMMAND ${CMAKE_COMMAND} -E copy ${host_files} ${package_stage}/src/host
+  ${stage_commands}
+  COMMAND ${CMAKE_COMMAND} -E tar czf ${package_tarball} ${package_name}
+  WORKING_DIRECTORY ${package_work}
+  DEPENDS ${inputs}
+  COMMENT "Octave package ${package_name}.tar.gz"
+  VERBATIM)
+add_custom_target(octave_package ALL DEPENDS ${package_tarball})
