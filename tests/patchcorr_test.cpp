@@ -45,18 +45,11 @@ Inputs valid(int extra = 0) {
 }
 
 // Valid inputs with one or more replaced.
-struct Put {
-    size_t slot;
-    Array array;
-};
+using support::Put;
 
 template <typename... P>
 Inputs withCount(size_t count, P... puts) {
-    Inputs in = valid();
-    while (in.size() < count) in.push_back(testhost::text("nearest"));
-    in.resize(count);
-    ((in[puts.slot] = std::move(puts.array)), ...);
-    return in;
+    return support::replaced(valid(), count, std::move(puts)...);
 }
 
 template <typename... P>

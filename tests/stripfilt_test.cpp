@@ -64,18 +64,11 @@ Inputs valid() {
                          [] { return point(3, 2); }, [] { return point(3, 5); });
 }
 
-struct Put {
-    size_t slot;
-    Array array;
-};
+using support::Put;
 
 template <typename... P>
 Inputs withCount(size_t count, P... puts) {
-    Inputs in = valid();
-    while (in.size() < count) in.push_back(doubles(1, 1));
-    in.resize(count);
-    ((in[puts.slot] = std::move(puts.array)), ...);
-    return in;
+    return support::replaced(valid(), count, std::move(puts)...);
 }
 
 template <typename... P>

@@ -52,6 +52,22 @@ Inputs make(F&&... f) {
     return in;
 }
 
+// One input of a call replaced: its slot and the array put there.
+struct Put {
+    size_t slot;
+    Array array;
+};
+
+// The inputs of a valid call cut or padded (with 1 x 1 doubles) to count, then with some slots
+// replaced: the rows of a table of messages, each breaking the call in its own way.
+template <typename... P>
+Inputs replaced(Inputs in, size_t count, P... puts) {
+    while (in.size() < count) in.push_back(testhost::doubles(1, 1));
+    in.resize(count);
+    ((in[puts.slot] = std::move(puts.array)), ...);
+    return in;
+}
+
 // Equal as doubles, NaN equal to NaN, -0 distinct from +0: what "the same bits" means.
 inline bool sameBits(double a, double b) {
     return std::memcmp(&a, &b, sizeof a) == 0;
