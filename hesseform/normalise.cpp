@@ -1,23 +1,47 @@
 #include "normalise.h"
 
-#include <cmath>
+#include "normalise_lanes.h"
 
 namespace hesseform {
 
-void hesseRows(const double* p, double* q, std::size_t M) {
-    const double* pa = p;
-    const double* pb = p + M;
-    const double* pc = p + 2 * M;
-    double* qa = q;
-    double* qb = q + M;
-    double* qc = q + 2 * M;
-    for (std::size_t i = 0; i < M; ++i) {
-        const double a = pa[i], b = pb[i], c = pc[i];
-        const double n = std::sqrt(a * a + b * b);
-        qa[i] = a / n;
-        qb[i] = b / n;
-        qc[i] = c / n;
+// Two lanes: SSE2 on x86, and plain vector code wherever else this is built.
+void rowsBaseline(const double* p, double* q, std::size_t M) {
+    rowsLanes<2>(p, q, M);
+}
+
+bool supported(Isa isa) {
+#if defined(__x86_64__) || defined(__i386__)
+    switch (isa) {
+        case Isa::kBaseline:
+            return true;
+        case Isa::kAvx2:
+            return __builtin_cpu_supports("avx2");
+        case Isa::kAvx512:
+            return __builtin_cpu_supports("avx512f");
     }
+    return false;
+#else
+    return isa == Isa::kBaseline;
+#endif
+}
+
+void hesseRows(const double* p, double* q, std::size_t M, Isa isa) {
+    switch (isa) {
+        case Isa::kAvx512:
+            return rowsAvx512(p, q, M);
+        case Isa::kAvx2:
+            return rowsAvx2(p, q, M);
+        case Isa::kBaseline:
+            break;
+    }
+    rowsBaseline(p, q, M);
+}
+
+void hesseRows(const double* p, double* q, std::size_t M) {
+    const Isa isa = supported(Isa::kAvx512) ? Isa::kAvx512
+                    : supported(Isa::kAvx2) ? Isa::kAvx2
+                                            : Isa::kBaseline;
+    hesseRows(p, q, M, isa);
 }
 
 }  // namespace hesseform

@@ -16,8 +16,18 @@
 
 namespace hesseform {
 
-// q = p with every row divided by its n, rows in increasing order. q may be p itself (each row
-// is read whole before it is written), but must not overlap it otherwise.
+// q = p with every row divided by its n. q may be p itself (each row is read whole before it is
+// written), but must not overlap it otherwise. Several rows are done at once, on the widest
+// vector instructions this processor offers; every row comes out as it would alone.
 void hesseRows(const double* p, double* q, std::size_t M);
+
+// The instruction sets the kernel is built for. Every one gives the same bits.
+enum class Isa : int { kBaseline = 0, kAvx2 = 1, kAvx512 = 2 };
+
+// Whether this processor can run the kernel built for isa; kBaseline always can.
+bool supported(Isa isa);
+
+// hesseRows on the given instruction set, which must be supported.
+void hesseRows(const double* p, double* q, std::size_t M, Isa isa);
 
 }  // namespace hesseform

@@ -5,6 +5,7 @@
 // (read as the numbers 0 to 255). Points and H use 1-based coordinates, the first along the rows.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace patchcorr {
@@ -19,17 +20,25 @@ void Htimes(const double* H, const double* st, double* out);
 // to (s, t). No test of the third homogeneous coordinate against zero.
 void dhom(const double* H, const double* st, double* J);
 
-// The score of one point u, specialised for element types and sampling mode. W holds nW columns
-// (row offset, column offset, weight). Returns NaN when fewer than three samples fall inside both
-// images or a window is flat.
-using Scorer = double (*)(const void* X, const int32_t* sizeX, const void* Y, const int32_t* sizeY,
-                          const double* u, const double* H, const double* W, int32_t nW);
-
-// The scorer for a pair of kind flags and a mode; chosen once per call.
-Scorer scorerFor(int kindX, int kindY, int mode);
-
-// The same score with the kinds and mode as arguments (dispatches on every call).
+// The score of one point u. W holds nW columns (row offset, column offset, weight). Returns NaN
+// when fewer than three samples fall inside both images or a window is flat.
 double ncc(const void* X, const int32_t* sizeX, int kindX, const void* Y, const int32_t* sizeY,
            int kindY, const double* u, const double* H, const double* W, int32_t nW, int mode);
+
+// The instruction sets the batch scorer is built for. Every one gives the same bits.
+enum class Isa : int { kBaseline = 0, kAvx2 = 1, kAvx512 = 2 };
+
+// Whether this processor can run the scorer built for isa; kBaseline always can.
+bool supported(Isa isa);
+
+// scores[k] = ncc(..., u + 2k, ...) for the K points (columns) of u, with the kinds and mode
+// dispatched once for the whole batch and several points scored side by side, on the best
+// instruction set this processor offers, or on the given one (which must be supported).
+void scoreAll(const void* X, const int32_t* sizeX, int kindX, const void* Y, const int32_t* sizeY,
+              int kindY, const double* u, std::size_t K, const double* H, const double* W,
+              int32_t nW, int mode, double* scores);
+void scoreAll(const void* X, const int32_t* sizeX, int kindX, const void* Y, const int32_t* sizeY,
+              int kindY, const double* u, std::size_t K, const double* H, const double* W,
+              int32_t nW, int mode, double* scores, Isa isa);
 
 }  // namespace patchcorr

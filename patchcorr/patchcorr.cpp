@@ -71,12 +71,7 @@ extern "C" void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[
     if (mxGetM(u) != 2) gateway::fail("Bad size of u.");
     if (!gateway::isFullDouble(u)) gateway::fail("u must be a full double matrix.");
 
-    const patchcorr::Scorer score = patchcorr::scorerFor(X.kind, Y.kind, mode);
-    const double* Hp = mxGetPr(H);
-    const double* Wp = mxGetPr(W);
-    const double* points = mxGetPr(u);
-    for (size_t k = 0; k < K; ++k) {
-        const double point[2] = {points[2 * k], points[2 * k + 1]};
-        scores[k] = score(X.data, X.size, Y.data, Y.size, point, Hp, Wp, nW);
-    }
+    // All points in one batch: the kinds and the mode are dispatched once for the call.
+    patchcorr::scoreAll(X.data, X.size, X.kind, Y.data, Y.size, Y.kind, mxGetPr(u), K, mxGetPr(H),
+                        mxGetPr(W), nW, mode, scores);
 }

@@ -40,4 +40,66 @@ void obj(double* r, const double* x, const double* A, const double* T, const dou
     }
 }
 
+// In obj_avx2.cpp and obj_avx512.cpp, each built for its instruction set.
+void objJacobianAvx2(double* r, double* J, const double* x, const double* A, const double* T,
+                     const double* E, int32_t N);
+void objJacobianAvx512(double* r, double* J, const double* x, const double* A, const double* T,
+                       const double* E, int32_t N);
+
+namespace {
+
+// One evaluation per column: the model at x, then at each x + step e_k into column k, which
+// becomes the difference quotient in place.
+void objJacobianBaseline(double* r, double* J, const double* x, const double* A, const double* T,
+                         const double* E, int32_t N) {
+    obj(r, x, A, T, E, N);
+    const std::size_t rows = 2 * static_cast<std::size_t>(N);
+    for (int k = 0; k < 4; ++k) {
+        double y[4] = {x[0], x[1], x[2], x[3]};
+        y[k] = kStep + y[k];
+        double* column = J + rows * static_cast<std::size_t>(k);
+        obj(column, y, A, T, E, N);
+        for (std::size_t m = 0; m < rows; ++m) column[m] = (column[m] - r[m]) * kInverseStep;
+    }
+}
+
+}  // namespace
+
+bool supported(Isa isa) {
+#if defined(__x86_64__) || defined(__i386__)
+    switch (isa) {
+        case Isa::kBaseline:
+            return true;
+        case Isa::kAvx2:
+            return __builtin_cpu_supports("avx2");
+        case Isa::kAvx512:
+            return __builtin_cpu_supports("avx512f");
+    }
+    return false;
+#else
+    return isa == Isa::kBaseline;
+#endif
+}
+
+void objJacobian(double* r, double* J, const double* x, const double* A, const double* T,
+                 const double* E, int32_t N, Isa isa) {
+    switch (isa) {
+        case Isa::kAvx512:
+            return objJacobianAvx512(r, J, x, A, T, E, N);
+        case Isa::kAvx2:
+            return objJacobianAvx2(r, J, x, A, T, E, N);
+        case Isa::kBaseline:
+            break;
+    }
+    objJacobianBaseline(r, J, x, A, T, E, N);
+}
+
+void objJacobian(double* r, double* J, const double* x, const double* A, const double* T,
+                 const double* E, int32_t N) {
+    const Isa isa = supported(Isa::kAvx512) ? Isa::kAvx512
+                    : supported(Isa::kAvx2) ? Isa::kAvx2
+                                            : Isa::kBaseline;
+    objJacobian(r, J, x, A, T, E, N, isa);
+}
+
 }  // namespace pluckresid

@@ -21,4 +21,26 @@ namespace pluckresid {
 // residuals; the other cameras are unaffected.
 void obj(double* r, const double* x, const double* A, const double* T, const double* E, int32_t N);
 
+// The absolute step of the forward differences, and its reciprocal, by which each difference is
+// multiplied rather than divided by the step.
+constexpr double kStep = 1e-8;
+constexpr double kInverseStep = 1e8;
+
+// r = obj(x) and the 2N x 4 forward-difference Jacobian J (column-major): column k is
+// (obj(y) - r) * kInverseStep, with y = x except y_k = kStep + x_k. A step lost in rounding
+// (x_k of 2^27 or more) leaves an exactly zero column. The five evaluations share one pass over
+// the cameras and give the bits of five separate calls of obj.
+void objJacobian(double* r, double* J, const double* x, const double* A, const double* T,
+                 const double* E, int32_t N);
+
+// The instruction sets objJacobian is built for. Every one gives the same bits.
+enum class Isa : int { kBaseline = 0, kAvx2 = 1, kAvx512 = 2 };
+
+// Whether this processor can run objJacobian built for isa; kBaseline always can.
+bool supported(Isa isa);
+
+// objJacobian on the given instruction set, which must be supported.
+void objJacobian(double* r, double* J, const double* x, const double* A, const double* T,
+                 const double* E, int32_t N, Isa isa);
+
 }  // namespace pluckresid

@@ -11,11 +11,6 @@ namespace {
 
 enum { IN_X, IN_A, IN_T, IN_E, IN_COUNT };
 
-// The absolute step of the forward differences, and its reciprocal, by which each difference is
-// multiplied rather than divided by the step.
-constexpr double kStep = 1e-8;
-constexpr double kInverseStep = 1e8;
-
 // The array holds at least perCamera * N elements, tested without forming the product, which can
 // wrap around a 32-bit size for a large N.
 bool holdsPerCamera(const mxArray* a, std::size_t perCamera, std::size_t N) {
@@ -53,19 +48,12 @@ extern "C" void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* 
 
     plhs[0] = gateway::createDoubles(rows, 1);
     double* r = mxGetPr(plhs[0]);
-    pluckresid::obj(r, xp, Ap, Tp, Ep, cameras);
-    if (nlhs < 2) return;
-
-    plhs[1] = gateway::createDoubles(rows, 4);
-    double* J = mxGetPr(plhs[1]);
-    // Column k first receives the residuals at x + step * e_k, then becomes the difference
-    // quotient in place. A step lost in rounding (xk of 2^27 or more) leaves an exactly zero
-    // column.
-    for (int k = 0; k < 4; ++k) {
-        double y[4] = {xp[0], xp[1], xp[2], xp[3]};
-        y[k] = kStep + y[k];
-        double* column = J + rows * static_cast<std::size_t>(k);
-        pluckresid::obj(column, y, Ap, Tp, Ep, cameras);
-        for (std::size_t m = 0; m < rows; ++m) column[m] = (column[m] - r[m]) * kInverseStep;
+    if (nlhs < 2) {
+        pluckresid::obj(r, xp, Ap, Tp, Ep, cameras);
+        return;
     }
+
+    // The residuals and the forward-difference Jacobian (step 1e-8) in one pass over the cameras.
+    plhs[1] = gateway::createDoubles(rows, 4);
+    pluckresid::objJacobian(r, mxGetPr(plhs[1]), xp, Ap, Tp, Ep, cameras);
 }

@@ -29,4 +29,15 @@ extern template double imgraduv<uint8_t>(const uint8_t*, const int32_t*, const d
 double imgraduv(const void* I, const int32_t* size, const double* h, int32_t m, const double* a,
                 const double* b, int32_t kind);
 
+// Both compute on the widest vector instructions this processor offers, several offset lines
+// side by side. The instruction sets the kernel is built for; every one gives the same bits.
+enum class Isa : int { kBaseline = 0, kAvx2 = 1, kAvx512 = 2 };
+
+// Whether this processor can run the kernel built for isa; kBaseline always can.
+bool supported(Isa isa);
+
+// The response on the given instruction set, which must be supported.
+double imgraduv(const void* I, const int32_t* size, const double* h, int32_t m, const double* a,
+                const double* b, int32_t kind, Isa isa);
+
 }  // namespace stripfilt

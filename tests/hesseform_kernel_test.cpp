@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "normalise.h"
+#include "straightforward.h"
 
 namespace {
 
@@ -111,6 +112,43 @@ TEST(HesseRows, GivesUnitNormalsAndSignedDistances) {
         EXPECT_NEAR(a * p[M + i] - b * p[i], 0, 1e-12 * std::fabs(p[i]) + 1e-12) << "row " << i;
         EXPECT_GT(a * p[i] + b * p[M + i], 0) << "row " << i << " changed its sign";
         EXPECT_NEAR(a * px[i] + b * py[i] + c, dist[i], 1e-12) << "row " << i;
+    }
+}
+
+// On every instruction set this processor can run, against the row-by-row loop, bit for bit:
+// row counts around the lane widths (so that rows are left over after the last full group), rows
+// of every magnitude, the degenerate rows above mixed in, separately and in place.
+TEST(HesseRows, EveryInstructionSetGivesTheRowLoopsBits) {
+    const hesseform::Isa isas[] = {hesseform::Isa::kBaseline, hesseform::Isa::kAvx2,
+                                   hesseform::Isa::kAvx512};
+    std::mt19937 rng(21);
+    std::normal_distribution<double> normal;
+    std::uniform_int_distribution<int> pick(0, 49);
+    for (size_t M : {0, 1, 2, 3, 7, 8, 9, 15, 16, 17, 31, 33, 100, 1001}) {
+        std::vector<double> p(3 * M);
+        for (double& v : p) v = normal(rng) * std::pow(10.0, 60 * normal(rng) / 3);
+        for (size_t i = 0; i < M; ++i) {
+            if (pick(rng) < static_cast<int>(std::size(kRows))) {
+                const Row& r = kRows[pick(rng) % std::size(kRows)];
+                for (int j = 0; j < 3; ++j) p[i + j * M] = r.in[j];
+            }
+        }
+        std::vector<double> expected(3 * M);
+        straightforward::hesse(p.data(), expected.data(), M);
+        for (hesseform::Isa isa : isas) {
+            if (!hesseform::supported(isa)) continue;
+            for (bool inPlace : {false, true}) {
+                std::vector<double> q(3 * M + 1, 99), pp = p;
+                double* out = inPlace ? pp.data() : q.data();
+                hesseform::hesseRows(pp.data(), out, M, isa);
+                for (size_t k = 0; k < 3 * M; ++k)
+                    EXPECT_EQ(std::memcmp(&out[k], &expected[k], sizeof(double)), 0)
+                        << "instruction set " << static_cast<int>(isa) << ", M " << M
+                        << (inPlace ? " in place" : "") << ", entry " << k << ": " << out[k]
+                        << " instead of " << expected[k];
+                EXPECT_EQ(q[3 * M], 99) << "wrote past the last row";
+            }
+        }
     }
 }
 

@@ -2,8 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
 
 #include "ncc.h"
+#include "straightforward.h"
 
 namespace {
 
@@ -75,6 +80,117 @@ TEST(Ncc, KindAndModeFlagsFollowTheirConventions) {
                     c.expected, 4e-15)
             << c.name;
     }
+}
+
+// The batch scorer on every instruction set this processor can run, against the point-by-point
+// loop, bit for bit: random images of every small size (below 3 rows or columns none can be
+// sampled), both element kinds in either image, both modes, windows and points reaching over the
+// borders, a few NaN and infinite values among them, and point counts that leave the last group
+// of lanes partly empty.
+struct Draw {
+    std::mt19937 rng;
+    double uniform(double lo, double hi) {
+        return std::uniform_real_distribution<double>(lo, hi)(rng);
+    }
+    int integer(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
+    // Now and then a NaN or an infinity instead of the value.
+    double sometimes(double v, int oneIn) {
+        const int k = integer(0, oneIn);
+        if (k == 0) return std::numeric_limits<double>::quiet_NaN();
+        if (k == 1) return std::numeric_limits<double>::infinity();
+        return v;
+    }
+};
+
+struct Image {
+    int32_t size[2];
+    int kind;
+    std::vector<double> values;
+    std::vector<uint8_t> bytes;
+    const void* data() const {
+        return kind == 0 ? static_cast<const void*>(values.data()) : bytes.data();
+    }
+};
+
+// An image of the given size, or of a random size (below 0).
+Image randomImage(Draw& d, int32_t rows = -1, int32_t columns = -1) {
+    const int32_t sizes[] = {0, 1, 2, 3, 4, 5, 9, 17};
+    auto size = [&] { return d.integer(0, 3) == 0 ? sizes[d.integer(0, 7)] : 40; };
+    if (rows < 0) rows = size();
+    if (columns < 0) columns = size();
+    Image im{{rows, columns}, d.integer(0, 1) == 0 ? 0 : 7, {}, {}};
+    const std::size_t n = static_cast<std::size_t>(im.size[0]) * im.size[1];
+    const int special = d.integer(0, 4) == 0 ? 100 : 1 << 30;  // one image in five has NaN, Inf
+    for (std::size_t k = 0; k < n; ++k) {
+        im.bytes.push_back(static_cast<uint8_t>(d.integer(0, 255)));
+        im.values.push_back(d.sometimes(d.uniform(-100, 100), special));
+    }
+    return im;
+}
+
+TEST(ScoreAll, EveryInstructionSetGivesThePointLoopsBits) {
+    Draw d{std::mt19937(11)};
+    const patchcorr::Isa isas[] = {patchcorr::Isa::kBaseline, patchcorr::Isa::kAvx2,
+                                   patchcorr::Isa::kAvx512};
+    int scored = 0, total = 0;
+    for (int trial = 0; trial < 1500; ++trial) {
+        // Y: X itself, another image of its size, or any image.
+        const Image X = randomImage(d);
+        const int y = d.integer(0, 5);
+        const Image Y = y == 0 ? X : y == 1 ? randomImage(d) : randomImage(d, X.size[0], X.size[1]);
+        // A perspective map near the identity, or an affine one, or now and then a broken one.
+        double H[9] = {d.uniform(0.8, 1.2),  d.uniform(-0.2, 0.2), 0,
+                       d.uniform(-0.2, 0.2), d.uniform(0.8, 1.2),  0,
+                       d.uniform(-3, 3),     d.uniform(-3, 3),     1};
+        if (d.integer(0, 1) == 0) {
+            H[2] = d.uniform(-0.01, 0.01);
+            H[5] = d.uniform(-0.01, 0.01);
+        }
+        if (d.integer(0, 20) == 0) H[d.integer(0, 8)] = d.sometimes(0, 1);
+        // A grid window with random weights, or scattered fractional offsets.
+        const int32_t nWs[] = {0, 1, 2, 3, 5, 9, 25, 25, 49, 49, 49, 49};
+        const int32_t nW = nWs[d.integer(0, 11)];
+        const bool grid = d.integer(0, 1) == 0;
+        std::vector<double> W;
+        for (int32_t j = 0; j < nW; ++j) {
+            const double dr = grid ? j % 7 - 3 : d.uniform(-4, 4);
+            const double dc = grid ? j / 7 - 3 : d.uniform(-4, 4);
+            const double w = d.integer(0, 5) == 0 ? 0 : d.uniform(d.integer(0, 9) == 0 ? -1 : 0, 2);
+            W.insert(W.end(), {d.sometimes(dr, 1000), d.sometimes(dc, 1000), d.sometimes(w, 1000)});
+        }
+        const std::size_t Ks[] = {0, 1, 2, 7, 8, 9, 17, 33};
+        const std::size_t K = Ks[d.integer(0, 7)];
+        std::vector<double> u;
+        for (std::size_t k = 0; k < 2 * K; ++k) {
+            u.push_back(d.sometimes(d.uniform(-3, (k % 2 == 0 ? X.size[0] : X.size[1]) + 3), 200));
+        }
+        const int modes[] = {patchcorr::kNearest, patchcorr::kBilinear, 5};
+        const int mode = modes[d.integer(0, 2)];
+
+        std::vector<double> expected(K);
+        for (std::size_t k = 0; k < K; ++k) {
+            expected[k] = straightforward::ncc(X.data(), X.size, X.kind, Y.data(), Y.size, Y.kind,
+                                               &u[2 * k], H, W.data(), nW, mode);
+            scored += !std::isnan(expected[k]);
+            ++total;
+        }
+        for (patchcorr::Isa isa : isas) {
+            if (!patchcorr::supported(isa)) continue;
+            std::vector<double> got(K + 1, 7.0);
+            patchcorr::scoreAll(X.data(), X.size, X.kind, Y.data(), Y.size, Y.kind, u.data(), K, H,
+                                W.data(), nW, mode, got.data(), isa);
+            for (std::size_t k = 0; k < K; ++k) {
+                EXPECT_EQ(std::memcmp(&got[k], &expected[k], sizeof(double)), 0)
+                    << "trial " << trial << ", instruction set " << static_cast<int>(isa)
+                    << ", point " << k << " of " << K << ": " << got[k] << " instead of "
+                    << expected[k];
+            }
+            EXPECT_EQ(got[K], 7.0) << "trial " << trial << ": wrote past the last score";
+        }
+    }
+    // The draws must reach both answers.
+    EXPECT_GT(scored, total / 10);
+    EXPECT_LT(scored, total);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "obj.h"
+#include "straightforward.h"
 
 namespace {
 
@@ -270,6 +271,68 @@ TEST(PluckresidObj, ResidualsAreSignedImageDistancesFromTheProjectedLine) {
         EXPECT_NEAR(r[0], d1, 1e-8) << "trial " << trial;
         EXPECT_NEAR(r[1], d2, 1e-8) << "trial " << trial;
     }
+}
+
+// The residuals and the Jacobian in one pass, on every instruction set this processor can run,
+// against five separate evaluations, bit for bit, with the camera counts around the lane widths
+// and the degenerate cases among the draws: cameras whose image line vanishes or has no normal,
+// NaN and infinite inputs, and parameters so large that the step is lost in rounding.
+TEST(PluckresidObjJacobian, EveryInstructionSetGivesFiveEvaluationsBits) {
+    const pluckresid::Isa isas[] = {pluckresid::Isa::kBaseline, pluckresid::Isa::kAvx2,
+                                    pluckresid::Isa::kAvx512};
+    std::mt19937 rng(17);
+    std::uniform_int_distribution<int> pick(0, 39);
+    int finite = 0, total = 0;
+    for (unsigned trial = 0; trial < 800; ++trial) {
+        const int32_t counts[] = {0, 1, 2, 3, 7, 8, 9, 40};
+        Problem p = randomProblem(1000 + trial, counts[trial % 8]);
+        // End points in pixels, as cameras give them: the difference quotients then keep enough
+        // bits for a division by the step to round differently from the product with 1e8.
+        if (trial % 2 == 0)
+            for (double& e : p.E) e = 1000 * e + 500;
+        if (trial % 5 == 1) p.x[pick(rng) % 4] = std::ldexp(1.5, 27 + pick(rng) % 3);
+        for (int32_t i = 0; i < p.N; ++i) {
+            switch (pick(rng)) {
+                case 0:  // no normal: l1 = l2 = 0
+                    for (int k = 0; k < 12; ++k) p.A[18 * i + k] = 0;
+                    break;
+                case 1:  // no image line at all
+                    for (int k = 0; k < 18; ++k) p.A[18 * i + k] = 0;
+                    break;
+                case 2:
+                    p.A[18 * i + pick(rng) % 18] = std::nan("");
+                    break;
+                case 3:
+                    p.E[2 * i + pick(rng) % 2] = INFINITY;
+                    break;
+            }
+        }
+        if (trial % 37 == 3) p.T[pick(rng) % 24] = std::nan("");
+        const size_t rows = 2 * static_cast<size_t>(p.N);
+        Vec expectedR(rows), expectedJ(4 * rows);
+        straightforward::residuals(expectedR.data(), expectedJ.data(), p.x.data(), p.A.data(),
+                                   p.T.data(), p.E.data(), p.N);
+        for (double j : expectedJ) finite += std::isfinite(j) && j != 0;
+        total += static_cast<int>(expectedJ.size());
+        for (pluckresid::Isa isa : isas) {
+            if (!pluckresid::supported(isa)) continue;
+            Vec r(rows + 1, 7.0), J(4 * rows + 1, 7.0);
+            pluckresid::objJacobian(r.data(), J.data(), p.x.data(), p.A.data(), p.T.data(),
+                                    p.E.data(), p.N, isa);
+            for (size_t m = 0; m < rows; ++m)
+                EXPECT_TRUE(sameBits(r[m], expectedR[m]))
+                    << "trial " << trial << ", instruction set " << static_cast<int>(isa) << ", r"
+                    << m << ": " << r[m] << " instead of " << expectedR[m];
+            for (size_t m = 0; m < 4 * rows; ++m)
+                EXPECT_TRUE(sameBits(J[m], expectedJ[m]))
+                    << "trial " << trial << ", instruction set " << static_cast<int>(isa) << ", J("
+                    << m % rows << ", " << m / rows << "): " << J[m] << " instead of "
+                    << expectedJ[m];
+            EXPECT_EQ(r[rows], 7.0) << "wrote past the residuals";
+            EXPECT_EQ(J[4 * rows], 7.0) << "wrote past the Jacobian";
+        }
+    }
+    EXPECT_GT(finite, total / 2);
 }
 
 }  // namespace

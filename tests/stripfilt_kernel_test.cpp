@@ -74,6 +74,18 @@ double kernel(const std::vector<T>& I, int32_t M, int32_t N, const std::vector<d
                                   b);
 }
 
+// The same on a chosen instruction set.
+template <typename T>
+double kernelOn(stripfilt::Isa isa, const std::vector<T>& I, int32_t M, int32_t N,
+                const std::vector<double>& h, const double a[2], const double b[2]) {
+    const int32_t size[2] = {M, N};
+    return stripfilt::imgraduv(I.data(), size, h.data(), static_cast<int32_t>(h.size() / 2), a, b,
+                               sizeof(T) == 1 ? stripfilt::kUint8 : stripfilt::kDouble, isa);
+}
+
+const stripfilt::Isa kIsas[] = {stripfilt::Isa::kBaseline, stripfilt::Isa::kAvx2,
+                                stripfilt::Isa::kAvx512};
+
 // Segments that cross the image border in every way: short and long, from inside, outside and on
 // the border lines, axis-aligned ones on integer and half-integer positions (which put samples
 // exactly on the limits -1 and size - 1), and end points far outside.
@@ -148,10 +160,12 @@ std::vector<uint8_t> randomImage<uint8_t>(std::mt19937& rng, int32_t M, int32_t 
     return I;
 }
 
+// On every instruction set this processor can run (the default choice among them is tested by
+// the other tests).
 template <typename T>
 void compareWithReference(uint32_t seed) {
     std::mt19937 rng(seed);
-    std::uniform_int_distribution<int32_t> size(0, 40), half(0, 3);
+    std::uniform_int_distribution<int32_t> size(0, 40), half(0, 5);
     std::uniform_real_distribution<double> tap(-2, 2);
     int finite = 0, total = 0;
     for (int image = 0; image < 60; ++image) {
@@ -162,11 +176,14 @@ void compareWithReference(uint32_t seed) {
         for (int k = 0; k < 50; ++k) {
             const Segment s = randomSegment(rng, M, N);
             const double expected = reference(I, M, N, h, s.a, s.b);
-            const double got = kernel(I, M, N, h, s.a, s.b);
-            EXPECT_TRUE(sameBits(got, expected))
-                << "image " << M << " x " << N << ", m " << h.size() / 2 << ", from (" << s.a[0]
-                << ", " << s.a[1] << ") to (" << s.b[0] << ", " << s.b[1] << "): " << got
-                << " instead of " << expected;
+            for (stripfilt::Isa isa : kIsas) {
+                if (!stripfilt::supported(isa)) continue;
+                const double got = kernelOn(isa, I, M, N, h, s.a, s.b);
+                EXPECT_TRUE(sameBits(got, expected))
+                    << "instruction set " << static_cast<int>(isa) << ", image " << M << " x " << N
+                    << ", m " << h.size() / 2 << ", from (" << s.a[0] << ", " << s.a[1] << ") to ("
+                    << s.b[0] << ", " << s.b[1] << "): " << got << " instead of " << expected;
+            }
             finite += std::isfinite(expected);
             ++total;
         }

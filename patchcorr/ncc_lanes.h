@@ -1,0 +1,441 @@
+// The batch scorer of patchcorr, written once over W lanes: W points are scored side by side, one
+// window sample at a time, each lane keeping its own point's sums in the window's order, so that
+// every score has exactly the bits of the one-point loop. Included by one file per instruction
+// set, each built for its own target: ncc.cpp (the baseline: SSE2 on x86), ncc_avx2.cpp and
+// ncc_avx512.cpp.
+//
+// Every function here has internal linkage and calls no inline library function: a copy built for
+// AVX-512 must never be the one that a baseline caller ends up with.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <utility>
+
+#if defined(__x86_64__) || defined(__i386__)
+#if defined(__GNUC__) && !defined(__clang__)
+// GCC 12 warns about the deliberately undefined upper halves inside its own AVX-512 headers.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <immintrin.h>
+#pragma GCC diagnostic pop
+#else
+#include <immintrin.h>
+#endif
+#endif
+
+#include "ncc.h"
+
+namespace patchcorr {
+
+// The arguments of one batch call.
+struct Batch {
+    const void* X;
+    const int32_t* sizeX;
+    int kindX;
+    const void* Y;
+    const int32_t* sizeY;
+    int kindY;
+    const double* u;  // 2 x K
+    std::size_t K;
+    const double* H;
+    const double* W;  // 3 x nW
+    int32_t nW;
+    int mode;
+    double* scores;  // K
+};
+
+void scoreAllBaseline(const Batch& b);
+void scoreAllAvx2(const Batch& b);
+void scoreAllAvx512(const Batch& b);
+
+namespace {
+
+template <int W>
+struct Lanes {
+    typedef double V __attribute__((vector_size(8 * W)));
+    typedef int64_t M __attribute__((vector_size(8 * W)));  // comparisons: all ones or zero
+    typedef int64_t O __attribute__((vector_size(8 * W)));  // element offsets
+    typedef int32_t I __attribute__((vector_size(4 * W)));
+    typedef uint16_t U16 __attribute__((vector_size(2 * W)));
+    typedef double Half __attribute__((vector_size(4 * W)));
+};
+
+// A block of an image to be fetched ahead of its use: `columns` columns `stride` bytes apart,
+// `span` bytes of each from `first` on.
+struct Box {
+    const char* first = nullptr;
+    int64_t stride = 0;
+    int32_t columns = 0;
+    int64_t span = 0;
+};
+
+// Asks the memory system for the next group's windows a few columns at a time, spread over the
+// current group's work, so that the requests neither come in one burst nor too late.
+template <int N>
+struct Prefetcher {
+    Box boxes[N];
+    int count = 0, current = 0;
+    int32_t column = 0;
+
+    void add(const Box& b) {
+        if (b.columns > 0 && count < N) boxes[count++] = b;
+    }
+
+    void step(int32_t columns) {
+        for (; current < count && columns > 0; --columns) {
+            const Box& b = boxes[current];
+            const char* at = b.first + column * b.stride;
+            for (int64_t k = 0; k < b.span; k += 64) __builtin_prefetch(at + k, 0, 2);
+            __builtin_prefetch(at + b.span, 0, 2);
+            if (++column == b.columns) {
+                column = 0;
+                ++current;
+            }
+        }
+    }
+
+    int32_t total() const {
+        int32_t n = 0;
+        for (int k = 0; k < count; ++k) n += boxes[k].columns;
+        return n;
+    }
+};
+
+// One image as the lanes read it: elements of type T, column-major, `rows` elements per column;
+// element (r, c) lies at offset r + c * rows.
+//
+// Sampling runs in two steps, so that the loads of a stretch of samples do not wait on the
+// arithmetic that places them: locate() turns the lanes' positions into element offsets and
+// fractions, value() reads and blends the elements.
+template <typename T, int W>
+struct Reader {
+    using V = typename Lanes<W>::V;
+    using I = typename Lanes<W>::I;
+    using O = typename Lanes<W>::O;
+
+    const T* I0;
+    int64_t rows;
+
+    // The 0-based positions (p, q) lie inside 1 <= p < rows - 1, 1 <= q < columns - 1 in every
+    // lane: r and c are their truncations to the grid, fr and fc what the truncation removed.
+    [[gnu::always_inline]] inline void locate(V p, V q, int64_t* offset, V& fr, V& fc) const {
+#if defined(__x86_64__) || defined(__i386__)
+        if constexpr (W == 8) {
+            // Straight to 64-bit integers and back, which AVX-512 does in one instruction each.
+            const O r = (O)_mm512_cvttpd_epi64((__m512d)p), c = (O)_mm512_cvttpd_epi64((__m512d)q);
+            // c and rows are below 2^31: the low halves' product is the whole product.
+            const O o = r + (O)_mm512_mul_epu32((__m512i)c, _mm512_set1_epi64(rows));
+            std::memcpy(offset, &o, sizeof o);
+            fr = p - (V)_mm512_cvtepi64_pd((__m512i)r);
+            fc = q - (V)_mm512_cvtepi64_pd((__m512i)c);
+            return;
+        }
+#endif
+        const I r = __builtin_convertvector(p, I), c = __builtin_convertvector(q, I);
+        const O o = __builtin_convertvector(r, O) + __builtin_convertvector(c, O) * rows;
+        std::memcpy(offset, &o, sizeof o);
+        fr = p - __builtin_convertvector(r, V);
+        fc = q - __builtin_convertvector(c, V);
+    }
+
+    // Truncation to the grid, or the bilinear blend of the four neighbours, first along the rows.
+    template <bool Bilinear>
+    [[gnu::always_inline]] inline V value(const int64_t* offset, V fr, V fc) const {
+        constexpr auto lanes = std::make_index_sequence<W>();
+        if constexpr (!Bilinear) {
+            return at(offset, lanes);
+        } else {
+            V e00, e10, e01, e11;
+            pairs(offset, 0, e00, e10, lanes);
+            pairs(offset, rows, e01, e11, lanes);
+            return (1 - fc) * ((1 - fr) * e00 + fr * e10) + fc * ((1 - fr) * e01 + fr * e11);
+        }
+    }
+
+    // The elements at the lanes' offsets, as doubles. Bytes are gathered as integers and
+    // converted together.
+    template <std::size_t... L>
+    [[gnu::always_inline]] inline V at(const int64_t* offset, std::index_sequence<L...>) const {
+        if constexpr (sizeof(T) == 1) {
+            const I bytes = {static_cast<int32_t>(I0[offset[L]])...};
+            return __builtin_convertvector(bytes, V);
+        } else {
+            return V{static_cast<double>(I0[offset[L]])...};
+        }
+    }
+
+    // Two neighbouring bytes, the first in the low half.
+    [[gnu::always_inline]] static inline uint16_t word(const T* e) {
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        uint16_t w;
+        std::memcpy(&w, e, sizeof w);
+        return w;
+#else
+        return static_cast<uint16_t>(e[0] | e[1] << 8);
+#endif
+    }
+
+    // The element at each lane's offset plus `shift` (upper) and the one below it (lower), in
+    // lane order. Doubles are read as pairs of neighbours and the pairs taken apart; bytes as one
+    // 16-bit word per lane.
+    template <std::size_t... L>
+    [[gnu::always_inline]] inline void pairs(const int64_t* offset, int64_t shift, V& upper,
+                                             V& lower, std::index_sequence<L...>) const {
+        if constexpr (sizeof(T) == 1) {
+            using U16 = typename Lanes<W>::U16;
+            const U16 words = {word(I0 + shift + offset[L])...};
+            const I both = __builtin_convertvector(words, I);
+            upper = __builtin_convertvector(both & 0xff, V);
+            lower = __builtin_convertvector(both >> 8, V);
+        } else {
+            // The even lanes' pairs side by side, and the odd lanes'; then the first element of
+            // each pair and the second, interleaved back into lane order.
+            const double* e = I0 + shift;
+#if defined(__x86_64__) || defined(__i386__)
+            if constexpr (W == 8) {
+                auto two = [&](int a, int b) {
+                    return _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(e + offset[a])),
+                                                _mm_loadu_pd(e + offset[b]), 1);
+                };
+                const __m512d even =
+                    _mm512_insertf64x4(_mm512_castpd256_pd512(two(0, 2)), two(4, 6), 1);
+                const __m512d odd =
+                    _mm512_insertf64x4(_mm512_castpd256_pd512(two(1, 3)), two(5, 7), 1);
+                upper = (V)_mm512_unpacklo_pd(even, odd);
+                lower = (V)_mm512_unpackhi_pd(even, odd);
+                return;
+            }
+            if constexpr (W == 4) {
+                auto two = [&](int a, int b) {
+                    return _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(e + offset[a])),
+                                                _mm_loadu_pd(e + offset[b]), 1);
+                };
+                const __m256d even = two(0, 2), odd = two(1, 3);
+                upper = (V)_mm256_unpacklo_pd(even, odd);
+                lower = (V)_mm256_unpackhi_pd(even, odd);
+                return;
+            }
+#endif
+            typedef double P __attribute__((vector_size(16)));
+            P p[W];
+            ((std::memcpy(&p[L], e + offset[L], sizeof(P))), ...);
+            V even, odd;
+            if constexpr (W == 2) {
+                even = p[0];
+                odd = p[1];
+            } else if constexpr (W == 4) {
+                even = __builtin_shufflevector(p[0], p[2], 0, 1, 2, 3);
+                odd = __builtin_shufflevector(p[1], p[3], 0, 1, 2, 3);
+            } else {
+                using Q = typename Lanes<W>::Half;
+                const Q e0 = __builtin_shufflevector(p[0], p[2], 0, 1, 2, 3);
+                const Q e1 = __builtin_shufflevector(p[4], p[6], 0, 1, 2, 3);
+                const Q o0 = __builtin_shufflevector(p[1], p[3], 0, 1, 2, 3);
+                const Q o1 = __builtin_shufflevector(p[5], p[7], 0, 1, 2, 3);
+                even = __builtin_shufflevector(e0, e1, 0, 1, 2, 3, 4, 5, 6, 7);
+                odd = __builtin_shufflevector(o0, o1, 0, 1, 2, 3, 4, 5, 6, 7);
+            }
+            upper = __builtin_shufflevector(even, odd, (L % 2 == 0 ? L : W + L - 1)...);
+            lower = __builtin_shufflevector(even, odd, (L % 2 == 0 ? L + 1 : W + L)...);
+        }
+    }
+
+    // The elements of rows r0..r1 in columns c0..c1, clamped to the image, as a box for the
+    // prefetcher below; empty when the box misses the image or a bound is NaN.
+    Box box(double r0, double r1, double c0, double c1, int32_t columns) const {
+        const double lastRow = static_cast<double>(rows - 1), lastColumn = columns - 1.0;
+        if (!(r0 <= r1 && c0 <= c1 && r1 >= 0 && c1 >= 0 && r0 <= lastRow && c0 <= lastColumn)) {
+            return {};
+        }
+        const int64_t top = static_cast<int64_t>(r0 < 0 ? 0 : r0);
+        const int64_t bottom = static_cast<int64_t>(r1 > lastRow ? lastRow : r1);
+        const int64_t left = static_cast<int64_t>(c0 < 0 ? 0 : c0);
+        const int64_t right = static_cast<int64_t>(c1 > lastColumn ? lastColumn : c1);
+        return {reinterpret_cast<const char*>(I0 + top + left * rows),
+                static_cast<int64_t>(sizeof(T)) * rows, static_cast<int32_t>(right - left + 1),
+                static_cast<int64_t>(sizeof(T)) * (bottom - top)};
+    }
+};
+
+// The window's extent: the least and greatest row and column offsets of its samples.
+struct Extent {
+    double dr0, dr1, dc0, dc1;
+};
+
+inline Extent extentOf(const double* Wp, int32_t nW) {
+    Extent e = {0, 0, 0, 0};
+    for (int32_t j = 0; j < nW; ++j) {
+        const double dr = Wp[3 * j], dc = Wp[3 * j + 1];
+        if (j == 0 || dr < e.dr0) e.dr0 = dr;
+        if (j == 0 || dr > e.dr1) e.dr1 = dr;
+        if (j == 0 || dc < e.dc0) e.dc0 = dc;
+        if (j == 0 || dc > e.dc1) e.dc1 = dc;
+    }
+    return e;
+}
+
+inline double magnitude(double x) {
+    return x < 0 ? -x : x;
+}
+
+// The score from a lane's sums, as the one-point loop forms it.
+inline double finish(int64_t n, double Sw, double Sx, double Sy, double Sxx, double Syy,
+                     double Sxy) {
+    if (n <= 2) return __builtin_nan("");
+    const double mx = Sx / Sw, my = Sy / Sw;
+    const double vx = Sxx / Sw - mx * mx;
+    const double vy = Syy / Sw - my * my;
+    const double cxy = Sxy / Sw - mx * my;
+    // The flatness limit is absolute, in squared image units; a NaN variance fails it too.
+    if (vx > 1e-9 && vy > 1e-9) return cxy / __builtin_sqrt(vx * vy);
+    return __builtin_nan("");
+}
+
+template <typename TX, typename TY, bool Bilinear, int W>
+void scoreLanes(const Batch& b) {
+    using V = typename Lanes<W>::V;
+    using M = typename Lanes<W>::M;
+    const Reader<TX, W> X = {static_cast<const TX*>(b.X), b.sizeX[0]};
+    const Reader<TY, W> Y = {static_cast<const TY*>(b.Y), b.sizeY[0]};
+    const double limitRX = b.sizeX[0] - 1.0, limitCX = b.sizeX[1] - 1.0;
+    const double limitRY = b.sizeY[0] - 1.0, limitCY = b.sizeY[1] - 1.0;
+    const double* H = b.H;
+    const double* Wp = b.W;
+
+    // With fewer than 3 rows or columns in an image no sample is ever inside; and the lanes left
+    // out of a sample read element (1, 1), which then exists.
+    if (b.sizeX[0] < 3 || b.sizeX[1] < 3 || b.sizeY[0] < 3 || b.sizeY[1] < 3) {
+        for (std::size_t k = 0; k < b.K; ++k) b.scores[k] = __builtin_nan("");
+        return;
+    }
+
+    // Prefetching the next group's windows pays when the images do not fit in a core's cache
+    // (1 MB or more) and the window is compact: a sparse window spread over a large extent
+    // would fetch mostly elements it never reads.
+    const Extent e = extentOf(Wp, b.nW);
+    const double box = (e.dr1 - e.dr0 + 1) * (e.dc1 - e.dc0 + 1);
+    const double bytes = static_cast<double>(sizeof(TX)) * b.sizeX[0] * b.sizeX[1] +
+                         static_cast<double>(sizeof(TY)) * b.sizeY[0] * b.sizeY[1];
+    const bool prefetch = bytes >= (1 << 20) && b.nW > 0 && box <= 4.0 * b.nW + 64;
+    const double reachR = magnitude(e.dr0) > magnitude(e.dr1) ? magnitude(e.dr0) : magnitude(e.dr1);
+    const double reachC = magnitude(e.dc0) > magnitude(e.dc1) ? magnitude(e.dc0) : magnitude(e.dc1);
+
+    // The points of a group, as lanes: the last group repeats its last point in the unused
+    // lanes, whose scores are not stored.
+    auto point = [&](std::size_t k, int coordinate) {
+        return b.u[2 * (k < b.K ? k : b.K - 1) + coordinate];
+    };
+    auto plan = [&](Prefetcher<2 * W>& ahead, std::size_t k0) {
+        ahead = {};
+        for (std::size_t k = k0; k < k0 + W && k < b.K; ++k) {
+            const double u1 = point(k, 0), u2 = point(k, 1);
+            ahead.add(X.box(u1 + e.dr0 - 1, u1 + e.dr1, u2 + e.dc0 - 1, u2 + e.dc1, b.sizeX[1]));
+            const double g1 = H[0] * u1 + H[3] * u2 + H[6], g2 = H[1] * u1 + H[4] * u2 + H[7];
+            const double g3 = H[2] * u1 + H[5] * u2 + H[8];
+            const double c1 = g1 / g3, c2 = g2 / g3;
+            // The offsets' images under the Jacobian stay within these reaches of the centre.
+            const double rr = magnitude((H[0] - c1 * H[2]) / g3) * reachR +
+                              magnitude((H[3] - c1 * H[5]) / g3) * reachC;
+            const double rc = magnitude((H[1] - c2 * H[2]) / g3) * reachR +
+                              magnitude((H[4] - c2 * H[5]) / g3) * reachC;
+            if (rr * rc <= box) {
+                ahead.add(Y.box(c1 - rr - 1, c1 + rr, c2 - rc - 1, c2 + rc, b.sizeY[1]));
+            }
+        }
+    };
+
+    // Where each lane samples, for a stretch of the window at a time.
+    constexpr int32_t kStretch = 32;
+    const int64_t stretches = (static_cast<int64_t>(b.nW) + kStretch - 1) / kStretch;
+    alignas(64) int64_t offsetX[kStretch][W], offsetY[kStretch][W];
+    V frX[kStretch], fcX[kStretch], frY[kStretch], fcY[kStretch];
+    M inside[kStretch];
+
+    const V one = V{} + 1;
+    Prefetcher<2 * W> ahead;
+    int32_t perStretch = 0;
+    for (std::size_t k0 = 0; k0 < b.K; k0 += W) {
+        ahead.step(INT32_MAX);  // whatever is left of this group's
+        if (prefetch && k0 + W < b.K) {
+            plan(ahead, k0 + W);
+            perStretch = static_cast<int32_t>(ahead.total() / stretches + 1);
+        }
+
+        V u1 = {}, u2 = {};
+        for (int l = 0; l < W; ++l) {
+            u1[l] = point(k0 + l, 0);
+            u2[l] = point(k0 + l, 1);
+        }
+        // Centre in Y (1-based) and the Jacobian there, as Htimes and dhom form them.
+        const V g1 = H[0] * u1 + H[3] * u2 + H[6];
+        const V g2 = H[1] * u1 + H[4] * u2 + H[7];
+        const V g3 = H[2] * u1 + H[5] * u2 + H[8];
+        const V c1 = g1 / g3, c2 = g2 / g3;
+        const V J0 = (H[0] - c1 * H[2]) / g3, J1 = (H[1] - c2 * H[2]) / g3;
+        const V J2 = (H[3] - c1 * H[5]) / g3, J3 = (H[4] - c2 * H[5]) / g3;
+
+        // Lanes left out of a sample add zeros, which change no sum: a sum that starts at +0
+        // never becomes -0, and x + 0 = x for every other x, NaN and infinities included.
+        M n = {};
+        V Sw = {}, Sx = {}, Sy = {}, Sxx = {}, Syy = {}, Sxy = {};
+        for (int64_t j0 = 0; j0 < b.nW; j0 += kStretch) {
+            const int32_t stretch =
+                static_cast<int32_t>(b.nW - j0 < kStretch ? b.nW - j0 : kStretch);
+            for (int32_t s = 0; s < stretch; ++s) {
+                const double* column = Wp + 3 * (static_cast<std::size_t>(j0) + s);
+                const double dr = column[0], dc = column[1];
+                const V pX = (dr + u1) - 1, qX = (dc + u2) - 1;
+                const V pY = (J0 * dr + J2 * dc + c1) - 1;
+                const V qY = (J1 * dr + J3 * dc + c2) - 1;
+                // A NaN position fails every comparison and is left out like one outside.
+                const M in = (pX >= 1) & (qX >= 1) & (pX < limitRX) & (qX < limitCX) & (pY >= 1) &
+                             (qY >= 1) & (pY < limitRY) & (qY < limitCY);
+                inside[s] = in;
+                // Lanes left out read element (1, 1) instead.
+                X.locate(in ? pX : one, in ? qX : one, offsetX[s], frX[s], fcX[s]);
+                Y.locate(in ? pY : one, in ? qY : one, offsetY[s], frY[s], fcY[s]);
+            }
+            ahead.step(perStretch);
+            for (int32_t s = 0; s < stretch; ++s) {
+                const double w = Wp[3 * (static_cast<std::size_t>(j0) + s) + 2];
+                const V x = X.template value<Bilinear>(offsetX[s], frX[s], fcX[s]);
+                const V y = Y.template value<Bilinear>(offsetY[s], frY[s], fcY[s]);
+                const M in = inside[s];
+                const V wx = w * x, wy = w * y;
+                n -= in;
+                Sw += (V)((M)(V{} + w) & in);
+                Sx += (V)((M)wx & in);
+                Sy += (V)((M)wy & in);
+                Sxx += (V)((M)(wx * x) & in);
+                Syy += (V)((M)(wy * y) & in);
+                Sxy += (V)((M)(wx * y) & in);
+            }
+        }
+        for (int l = 0; l < W && k0 + l < b.K; ++l) {
+            b.scores[k0 + l] = finish(n[l], Sw[l], Sx[l], Sy[l], Sxx[l], Syy[l], Sxy[l]);
+        }
+    }
+}
+
+template <int W>
+void scoreAllLanes(const Batch& b) {
+    const bool xBytes = b.kindX != kDouble, yBytes = b.kindY != kDouble;
+    const bool bilinear = b.mode == kBilinear;
+    if (!xBytes && !yBytes) {
+        bilinear ? scoreLanes<double, double, true, W>(b) : scoreLanes<double, double, false, W>(b);
+    } else if (!xBytes) {
+        bilinear ? scoreLanes<double, uint8_t, true, W>(b)
+                 : scoreLanes<double, uint8_t, false, W>(b);
+    } else if (!yBytes) {
+        bilinear ? scoreLanes<uint8_t, double, true, W>(b)
+                 : scoreLanes<uint8_t, double, false, W>(b);
+    } else {
+        bilinear ? scoreLanes<uint8_t, uint8_t, true, W>(b)
+                 : scoreLanes<uint8_t, uint8_t, false, W>(b);
+    }
+}
+
+}  // namespace
+}  // namespace patchcorr

@@ -1,0 +1,309 @@
+// What the stripfilt kernel's paths share, and the response of one segment with the offset lines
+// side by side in W lanes: each lane walks its own line step by step and keeps its own sum and
+// count in the line's order, so that the response has exactly the bits of the line-by-line loop.
+// Included by imgraduv.cpp (the baseline) and by one file per instruction set, each built for its
+// own target: imgraduv_avx2.cpp and imgraduv_avx512.cpp.
+//
+// Every function here has internal linkage and calls no inline library function: a copy built for
+// AVX-512 must never be the one that a baseline caller ends up with.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <utility>
+
+#if defined(__x86_64__) || defined(__i386__)
+#if defined(__GNUC__) && !defined(__clang__)
+// GCC 12 warns about the deliberately undefined inputs inside its own AVX-512 headers.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <immintrin.h>
+#pragma GCC diagnostic pop
+#else
+#include <immintrin.h>
+#endif
+#endif
+
+#include "imgraduv.h"
+
+namespace stripfilt {
+
+// total + sum / count, compiled once, for the baseline: where two lines' means are NaNs of
+// different signs, which one the total keeps depends on how the instructions order the addition,
+// so every path adds the means with the very instructions of the line-by-line loop.
+double addMean(double total, double sum, int32_t count);
+
+double segmentAvx2(const void* I, const int32_t* size, int32_t kind, const double* h, int32_t m,
+                   const double* a, const double* b);
+double segmentAvx512(const void* I, const int32_t* size, int32_t kind, const double* h, int32_t m,
+                     const double* a, const double* b);
+
+namespace {
+
+// The sampler's value for a position outside the image. The averages leave out every sample of
+// this value, so an inside sample that interpolates to exactly -1234567 is left out as well.
+constexpr double kOutside = -1234567;
+
+// Samples per offset line: the length rounded half up (2.5 gives 3, 0.49 gives 0). A NaN or
+// infinite length, or one whose rounding leaves the 32-bit range, takes no samples; testing
+// before converting keeps the conversion defined.
+inline int32_t sampleCount(double L) {
+    const double rounded = L + 0.5;
+    if (!(L > 0) || !(rounded < 2147483648.0)) return 0;
+    return static_cast<int32_t>(rounded);
+}
+
+// Position on one axis at step j of an offset line: (j * d + c) + a, c the line's sideways shift.
+// The visited range and the samples both go through here, so that they agree to the bit.
+inline double position(double j, double d, double c, double a) {
+    return (j * d + c) + a;
+}
+
+// Inside along one axis: the truncated index t satisfies 0 <= t <= size - 2, so that t and t + 1
+// are both elements. With size >= 2 that is -1 < p < size - 1; an axis of fewer than two elements
+// has no inside position at all (its limit is -1). False for NaN, so no undefined conversion
+// follows.
+inline double insideLimit(int32_t size) {
+    return size >= 2 ? size - 1.0 : -1.0;
+}
+
+inline bool inside(double p, double limit) {
+    return p > -1 && p < limit;
+}
+
+struct Span {
+    int32_t begin, end;
+};
+
+// The first j in [0, n) for which pred holds, pred being false and then true along j; n if none.
+template <typename Pred>
+int32_t firstTrue(int32_t n, Pred pred) {
+    int32_t lo = 0, hi = n;
+    while (lo < hi) {
+        const int32_t mid = lo + (hi - lo) / 2;
+        if (pred(mid)) {
+            hi = mid;
+        } else {
+            lo = mid + 1;
+        }
+    }
+    return lo;
+}
+
+// The steps j in [0, n) whose position on one axis is inside. Rounding preserves order, so the
+// computed position is monotone in j (non-decreasing for d >= 0, non-increasing otherwise) and
+// these steps form one interval, which bisection on the very same expression finds exactly. A
+// long segment crossing the image thus costs its inside samples, not its length.
+inline Span insideSpan(int32_t n, double d, double c, double a, double limit) {
+    auto at = [&](int32_t j) { return position(j, d, c, a); };
+    if (n == 0 || (inside(at(0), limit) && inside(at(n - 1), limit))) return {0, n};
+    if (d >= 0) {
+        return {firstTrue(n, [&](int32_t j) { return at(j) > -1; }),
+                firstTrue(n, [&](int32_t j) { return at(j) >= limit; })};
+    }
+    return {firstTrue(n, [&](int32_t j) { return at(j) < limit; }),
+            firstTrue(n, [&](int32_t j) { return at(j) <= -1; })};
+}
+
+template <int W>
+struct Lanes {
+    typedef double V __attribute__((vector_size(8 * W)));
+    typedef int64_t M __attribute__((vector_size(8 * W)));  // comparisons: all ones or zero
+    typedef int64_t O __attribute__((vector_size(8 * W)));  // element offsets
+    typedef int32_t I __attribute__((vector_size(4 * W)));
+    typedef uint16_t U16 __attribute__((vector_size(2 * W)));
+};
+
+// The image as the lanes read it: elements of type T, column-major, `rows` elements per column.
+// Sampling runs in two steps, so that the loads of a stretch of samples do not wait on the
+// arithmetic that places them: locate() turns the lanes' positions into element offsets and
+// fractions, value() reads the four neighbours and blends them.
+template <typename T, int W>
+struct Reader {
+    using V = typename Lanes<W>::V;
+    using I = typename Lanes<W>::I;
+    using O = typename Lanes<W>::O;
+
+    const T* I0;
+    int64_t rows;
+
+    // Inside positions: -1 < p < size - 1 on both axes. t = p truncated toward zero (0 for p
+    // between -1 and 0), f = p - t, negative there.
+    [[gnu::always_inline]] inline void locate(V p1, V p2, int64_t* offset, V& f1, V& f2) const {
+#if defined(__x86_64__) || defined(__i386__)
+        if constexpr (W == 8) {
+            // Straight to 64-bit integers and back, which AVX-512 does in one instruction each.
+            const O t1 = (O)_mm512_cvttpd_epi64((__m512d)p1);
+            const O t2 = (O)_mm512_cvttpd_epi64((__m512d)p2);
+            // t2 and rows are below 2^31: the low halves' product is the whole product.
+            const O o = t1 + (O)_mm512_mul_epu32((__m512i)t2, _mm512_set1_epi64(rows));
+            std::memcpy(offset, &o, sizeof o);
+            f1 = p1 - (V)_mm512_cvtepi64_pd((__m512i)t1);
+            f2 = p2 - (V)_mm512_cvtepi64_pd((__m512i)t2);
+            return;
+        }
+#endif
+        const I t1 = __builtin_convertvector(p1, I), t2 = __builtin_convertvector(p2, I);
+        const O o = __builtin_convertvector(t1, O) + __builtin_convertvector(t2, O) * rows;
+        std::memcpy(offset, &o, sizeof o);
+        f1 = p1 - __builtin_convertvector(t1, V);
+        f2 = p2 - __builtin_convertvector(t2, V);
+    }
+
+    // The bilinear value, along the first axis first (in column t2, then in column t2 + 1).
+    [[gnu::always_inline]] inline V value(const int64_t* offset, V f1, V f2) const {
+        constexpr auto lanes = std::make_index_sequence<W>();
+        V e00, e10, e01, e11;
+        pairs(offset, 0, e00, e10, lanes);
+        pairs(offset, rows, e01, e11, lanes);
+        return (1 - f2) * ((1 - f1) * e00 + f1 * e10) + f2 * ((1 - f1) * e01 + f1 * e11);
+    }
+
+    // Two neighbouring bytes, the first in the low half.
+    [[gnu::always_inline]] static inline uint16_t word(const T* e) {
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        uint16_t w;
+        std::memcpy(&w, e, sizeof w);
+        return w;
+#else
+        return static_cast<uint16_t>(e[0] | e[1] << 8);
+#endif
+    }
+
+    // The element at each lane's offset plus `shift` (upper) and the one below it (lower), in
+    // lane order. Doubles are read as pairs of neighbours and the pairs taken apart; bytes as one
+    // 16-bit word per lane.
+    template <std::size_t... L>
+    [[gnu::always_inline]] inline void pairs(const int64_t* offset, int64_t shift, V& upper,
+                                             V& lower, std::index_sequence<L...>) const {
+        if constexpr (sizeof(T) == 1) {
+            using U16 = typename Lanes<W>::U16;
+            const U16 words = {word(I0 + shift + offset[L])...};
+            const I both = __builtin_convertvector(words, I);
+            upper = __builtin_convertvector(both & 0xff, V);
+            lower = __builtin_convertvector(both >> 8, V);
+        } else {
+            // The even lanes' pairs side by side, and the odd lanes'; then the first element of
+            // each pair and the second, interleaved back into lane order.
+            const double* e = I0 + shift;
+#if defined(__x86_64__) || defined(__i386__)
+            if constexpr (W == 8) {
+                auto two = [&](int x, int y) {
+                    return _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(e + offset[x])),
+                                                _mm_loadu_pd(e + offset[y]), 1);
+                };
+                const __m512d even =
+                    _mm512_insertf64x4(_mm512_castpd256_pd512(two(0, 2)), two(4, 6), 1);
+                const __m512d odd =
+                    _mm512_insertf64x4(_mm512_castpd256_pd512(two(1, 3)), two(5, 7), 1);
+                upper = (V)_mm512_unpacklo_pd(even, odd);
+                lower = (V)_mm512_unpackhi_pd(even, odd);
+                return;
+            }
+            if constexpr (W == 4) {
+                auto two = [&](int x, int y) {
+                    return _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(e + offset[x])),
+                                                _mm_loadu_pd(e + offset[y]), 1);
+                };
+                const __m256d even = two(0, 2), odd = two(1, 3);
+                upper = (V)_mm256_unpacklo_pd(even, odd);
+                lower = (V)_mm256_unpackhi_pd(even, odd);
+                return;
+            }
+#endif
+            upper = V{e[offset[L]]...};
+            lower = V{e[offset[L] + 1]...};
+        }
+    }
+};
+
+// The response of the segment from a to b, with W offset lines at a time side by side.
+template <typename T, int W>
+double segmentLanes(const T* image, const int32_t* size, const double* h, int32_t m,
+                    const double* a, const double* b) {
+    using V = typename Lanes<W>::V;
+    using M = typename Lanes<W>::M;
+    const Reader<T, W> reader = {image, size[0]};
+    const double limit1 = insideLimit(size[0]), limit2 = insideLimit(size[1]);
+    const double a1 = a[0], a2 = a[1];
+    const double e1 = b[0] - a1, e2 = b[1] - a2;
+    const double L = __builtin_sqrt(e1 * e1 + e2 * e2);
+    const int32_t n = sampleCount(L);
+    const double d1 = e1 / L, d2 = e2 / L;
+    // With fewer than 2 rows or columns no position is inside; and the lanes left out of a step
+    // read the elements about (0, 0) instead, which then exist.
+    const bool readable = size[0] >= 2 && size[1] >= 2;
+
+    constexpr int32_t kStretch = 32;
+    alignas(64) int64_t offset[kStretch][W];
+    V f1[kStretch], f2[kStretch];
+    M in[kStretch];
+
+    // Offset i runs along the normal (-d2, d1); tap i + m belongs to it. Each line is averaged
+    // over its own count, and a line without a counted sample makes the total 0 / 0, a NaN.
+    const int64_t lines = 2 * static_cast<int64_t>(m) + 1;
+    double total = 0;
+    for (int64_t first = 0; first < lines; first += W) {
+        // Lane l holds line i = first + l - m; lanes past the last line take no sample.
+        V shift1 = {}, shift2 = {}, w = {};
+        M used = {};
+        int32_t begin = n, end = 0;
+        for (int l = 0; l < W && first + l < lines; ++l) {
+            const double i = static_cast<double>(first + l - m);
+            w[l] = h[first + l];
+            shift1[l] = -d2 * i;
+            shift2[l] = i * d1;
+            used[l] = -1;
+            // Only the steps inside the image along both axes can count; the lanes' union of
+            // them is walked, and each lane tests its own positions again.
+            const Span s1 = insideSpan(n, d1, shift1[l], a1, limit1);
+            const Span s2 = insideSpan(n, d2, shift2[l], a2, limit2);
+            const int32_t b0 = s1.begin > s2.begin ? s1.begin : s2.begin;
+            const int32_t e0 = s1.end < s2.end ? s1.end : s2.end;
+            if (b0 < e0) {
+                begin = b0 < begin ? b0 : begin;
+                end = e0 > end ? e0 : end;
+            }
+        }
+        if (!readable) end = begin;
+
+        // Lanes left out of a step add zeros, which change no sum: a sum that starts at +0 never
+        // becomes -0, and x + 0 = x for every other x, NaN and infinities included.
+        V sum = {};
+        M count = {};
+        // 64-bit steps: a stretch may end past the last 32-bit step of a long segment.
+        for (int64_t j0 = begin; j0 < end; j0 += kStretch) {
+            const int32_t stretch = static_cast<int32_t>(end - j0 < kStretch ? end - j0 : kStretch);
+            for (int32_t s = 0; s < stretch; ++s) {
+                const double j = static_cast<double>(j0 + s);
+                const V p1 = (j * d1 + shift1) + a1, p2 = (j * d2 + shift2) + a2;
+                // A NaN position fails every comparison and is left out like one outside.
+                const M inside = (p1 > -1) & (p1 < limit1) & (p2 > -1) & (p2 < limit2) & used;
+                in[s] = inside;
+                reader.locate(inside ? p1 : V{}, inside ? p2 : V{}, offset[s], f1[s], f2[s]);
+            }
+            for (int32_t s = 0; s < stretch; ++s) {
+                const V v = reader.value(offset[s], f1[s], f2[s]);
+                const M take = in[s] & (v != kOutside);
+                sum += (V)((M)(w * v) & take);
+                count -= take;
+            }
+        }
+        for (int l = 0; l < W && first + l < lines; ++l) {
+            total = addMean(total, sum[l], static_cast<int32_t>(count[l]));
+        }
+    }
+    return total;
+}
+
+template <int W>
+double segmentLanes(const void* I, const int32_t* size, int32_t kind, const double* h, int32_t m,
+                    const double* a, const double* b) {
+    if (kind == kDouble)
+        return segmentLanes<double, W>(static_cast<const double*>(I), size, h, m, a, b);
+    return segmentLanes<uint8_t, W>(static_cast<const uint8_t*>(I), size, h, m, a, b);
+}
+
+}  // namespace
+}  // namespace stripfilt
