@@ -9,22 +9,6 @@ void rowsBaseline(const double* p, double* q, std::size_t M) {
     rowsLanes<2>(p, q, M);
 }
 
-bool supported(Isa isa) {
-#if defined(__x86_64__) || defined(__i386__)
-    switch (isa) {
-        case Isa::kBaseline:
-            return true;
-        case Isa::kAvx2:
-            return __builtin_cpu_supports("avx2");
-        case Isa::kAvx512:
-            return __builtin_cpu_supports("avx512f");
-    }
-    return false;
-#else
-    return isa == Isa::kBaseline;
-#endif
-}
-
 void hesseRows(const double* p, double* q, std::size_t M, Isa isa) {
     switch (isa) {
         case Isa::kAvx512:

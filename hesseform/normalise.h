@@ -14,6 +14,8 @@
 
 #include <cstddef>
 
+#include "../host/isa.h"
+
 namespace hesseform {
 
 // q = p with every row divided by its n. q may be p itself (each row is read whole before it is
@@ -21,11 +23,9 @@ namespace hesseform {
 // vector instructions this processor offers; every row comes out as it would alone.
 void hesseRows(const double* p, double* q, std::size_t M);
 
-// The instruction sets the kernel is built for. Every one gives the same bits.
-enum class Isa : int { kBaseline = 0, kAvx2 = 1, kAvx512 = 2 };
-
-// Whether this processor can run the kernel built for isa; kBaseline always can.
-bool supported(Isa isa);
+// The instruction sets of isa.h; every one gives the same bits.
+using mexgeom::Isa;
+using mexgeom::supported;
 
 // hesseRows on the given instruction set, which must be supported.
 void hesseRows(const double* p, double* q, std::size_t M, Isa isa);

@@ -26,22 +26,6 @@ void scoreAllBaseline(const Batch& b) {
     scoreAllLanes<2>(b);
 }
 
-bool supported(Isa isa) {
-#if defined(__x86_64__) || defined(__i386__)
-    switch (isa) {
-        case Isa::kBaseline:
-            return true;
-        case Isa::kAvx2:
-            return __builtin_cpu_supports("avx2");
-        case Isa::kAvx512:
-            return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq");
-    }
-    return false;
-#else
-    return isa == Isa::kBaseline;
-#endif
-}
-
 namespace {
 
 Isa best() {

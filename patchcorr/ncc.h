@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "../host/isa.h"
+
 namespace patchcorr {
 
 enum Kind : int { kDouble = 0, kUint8 = 1 };
@@ -25,11 +27,9 @@ void dhom(const double* H, const double* st, double* J);
 double ncc(const void* X, const int32_t* sizeX, int kindX, const void* Y, const int32_t* sizeY,
            int kindY, const double* u, const double* H, const double* W, int32_t nW, int mode);
 
-// The instruction sets the batch scorer is built for. Every one gives the same bits.
-enum class Isa : int { kBaseline = 0, kAvx2 = 1, kAvx512 = 2 };
-
-// Whether this processor can run the scorer built for isa; kBaseline always can.
-bool supported(Isa isa);
+// The instruction sets of isa.h; every one gives the same bits.
+using mexgeom::Isa;
+using mexgeom::supported;
 
 // scores[k] = ncc(..., u + 2k, ...) for the K points (columns) of u, with the kinds and mode
 // dispatched once for the whole batch and several points scored side by side, on the best

@@ -65,22 +65,6 @@ void objJacobianBaseline(double* r, double* J, const double* x, const double* A,
 
 }  // namespace
 
-bool supported(Isa isa) {
-#if defined(__x86_64__) || defined(__i386__)
-    switch (isa) {
-        case Isa::kBaseline:
-            return true;
-        case Isa::kAvx2:
-            return __builtin_cpu_supports("avx2");
-        case Isa::kAvx512:
-            return __builtin_cpu_supports("avx512f");
-    }
-    return false;
-#else
-    return isa == Isa::kBaseline;
-#endif
-}
-
 void objJacobian(double* r, double* J, const double* x, const double* A, const double* T,
                  const double* E, int32_t N, Isa isa) {
     switch (isa) {

@@ -13,6 +13,8 @@
 
 #include <cstdint>
 
+#include "../host/isa.h"
+
 namespace pluckresid {
 
 // r = the signed distances of the end points from the projected lines, (l1 u + l2 v + l3) w with
@@ -33,11 +35,9 @@ constexpr double kInverseStep = 1e8;
 void objJacobian(double* r, double* J, const double* x, const double* A, const double* T,
                  const double* E, int32_t N);
 
-// The instruction sets objJacobian is built for. Every one gives the same bits.
-enum class Isa : int { kBaseline = 0, kAvx2 = 1, kAvx512 = 2 };
-
-// Whether this processor can run objJacobian built for isa; kBaseline always can.
-bool supported(Isa isa);
+// The instruction sets of isa.h; every one gives the same bits.
+using mexgeom::Isa;
+using mexgeom::supported;
 
 // objJacobian on the given instruction set, which must be supported.
 void objJacobian(double* r, double* J, const double* x, const double* A, const double* T,

@@ -70,22 +70,6 @@ double addMean(double total, double sum, int32_t count) {
     return total + sum / count;
 }
 
-bool supported(Isa isa) {
-#if defined(__x86_64__) || defined(__i386__)
-    switch (isa) {
-        case Isa::kBaseline:
-            return true;
-        case Isa::kAvx2:
-            return __builtin_cpu_supports("avx2");
-        case Isa::kAvx512:
-            return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq");
-    }
-    return false;
-#else
-    return isa == Isa::kBaseline;
-#endif
-}
-
 double imgraduv(const void* I, const int32_t* size, const double* h, int32_t m, const double* a,
                 const double* b, int32_t kind, Isa isa) {
     switch (isa) {

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "../host/isa.h"
+
 namespace stripfilt {
 
 enum Kind : int32_t { kDouble = 0, kUint8 = 1 };
@@ -30,11 +32,9 @@ double imgraduv(const void* I, const int32_t* size, const double* h, int32_t m, 
                 const double* b, int32_t kind);
 
 // Both compute on the widest vector instructions this processor offers, several offset lines
-// side by side. The instruction sets the kernel is built for; every one gives the same bits.
-enum class Isa : int { kBaseline = 0, kAvx2 = 1, kAvx512 = 2 };
-
-// Whether this processor can run the kernel built for isa; kBaseline always can.
-bool supported(Isa isa);
+// side by side, on any of the instruction sets of isa.h; every one gives the same bits.
+using mexgeom::Isa;
+using mexgeom::supported;
 
 // The response on the given instruction set, which must be supported.
 double imgraduv(const void* I, const int32_t* size, const double* h, int32_t m, const double* a,
