@@ -22,8 +22,9 @@ foreach(command ${mex_commands})
   install(FILES ${headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/mexgeom/${command})
 endforeach()
 install(TARGETS mexgeom_kernels EXPORT mexgeomTargets)
-# The kernels' headers include ../host/isa.h, the instruction sets they share.
-install(FILES ${MEX_HOST_DIR}/isa.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/mexgeom/host)
+# The kernels' headers include ../host/isa.h and ../host/lanes.h, which they share.
+install(FILES ${MEX_HOST_DIR}/isa.h ${MEX_HOST_DIR}/lanes.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/mexgeom/host)
 
 string(REPLACE ";" ", " MEX_INSTALLED_COMMANDS "${mex_commands}")
 set(config_dir ${CMAKE_INSTALL_LIBDIR}/cmake/mexgeom)

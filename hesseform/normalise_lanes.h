@@ -10,17 +10,7 @@
 #include <cstddef>
 #include <cstring>
 
-#if defined(__x86_64__) || defined(__i386__)
-#if defined(__GNUC__) && !defined(__clang__)
-// GCC 12 warns about the deliberately undefined inputs inside its own AVX-512 headers.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#include <immintrin.h>
-#pragma GCC diagnostic pop
-#else
-#include <immintrin.h>
-#endif
-#endif
+#include "../host/lanes.h"
 
 namespace hesseform {
 
@@ -30,26 +20,8 @@ void rowsAvx512(const double* p, double* q, std::size_t M);
 
 namespace {
 
-template <int W>
-struct Lanes {
-    typedef double V __attribute__((vector_size(8 * W)));
-};
-
-// The square root in every lane, by the instruction of the set that this width is built for:
-// eight lanes for AVX-512, four for AVX2, two for SSE2.
-template <int W>
-[[gnu::always_inline]] inline typename Lanes<W>::V root(typename Lanes<W>::V s) {
-    using V = typename Lanes<W>::V;
-#if defined(__x86_64__) || defined(__i386__)
-    if constexpr (W == 8) return (V)_mm512_sqrt_pd((__m512d)s);
-    if constexpr (W == 4) return (V)_mm256_sqrt_pd((__m256d)s);
-#if defined(__SSE2__)
-    if constexpr (W == 2) return (V)_mm_sqrt_pd((__m128d)s);
-#endif
-#endif
-    for (int l = 0; l < W; ++l) s[l] = __builtin_sqrt(s[l]);
-    return s;
-}
+using mexgeom::Lanes;
+using mexgeom::root;
 
 template <int W>
 void rowsLanes(const double* p, double* q, std::size_t M) {

@@ -15,17 +15,7 @@
 #include <cstring>
 #include <utility>
 
-#if defined(__x86_64__) || defined(__i386__)
-#if defined(__GNUC__) && !defined(__clang__)
-// GCC 12 warns about the deliberately undefined inputs inside its own AVX-512 headers.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#include <immintrin.h>
-#pragma GCC diagnostic pop
-#else
-#include <immintrin.h>
-#endif
-#endif
+#include "../host/lanes.h"
 
 #include "obj.h"
 
@@ -38,23 +28,8 @@ void objJacobianAvx512(double* r, double* J, const double* x, const double* A, c
 
 namespace {
 
-template <int W>
-struct Lanes {
-    typedef double V __attribute__((vector_size(8 * W)));
-    typedef double Half __attribute__((vector_size(4 * W)));
-};
-
-// The square root of every lane: one AVX-512 instruction for eight lanes, one AVX one for four.
-template <int W>
-[[gnu::always_inline]] inline typename Lanes<W>::V root(typename Lanes<W>::V s) {
-    using V = typename Lanes<W>::V;
-#if defined(__x86_64__) || defined(__i386__)
-    if constexpr (W == 8) return (V)_mm512_sqrt_pd((__m512d)s);
-    if constexpr (W == 4) return (V)_mm256_sqrt_pd((__m256d)s);
-#endif
-    for (int l = 0; l < W; ++l) s[l] = __builtin_sqrt(s[l]);
-    return s;
-}
+using mexgeom::Lanes;
+using mexgeom::root;
 
 // The W x W block of coefficients k0 .. k0 + W - 1 of the W cameras from A on, turned around:
 // out[k][c] = A[18c + k0 + k]. Three rounds of shuffles (two for four lanes), no arithmetic.

@@ -13,17 +13,7 @@
 #include <cstring>
 #include <utility>
 
-#if defined(__x86_64__) || defined(__i386__)
-#if defined(__GNUC__) && !defined(__clang__)
-// GCC 12 warns about the deliberately undefined inputs inside its own AVX-512 headers.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#include <immintrin.h>
-#pragma GCC diagnostic pop
-#else
-#include <immintrin.h>
-#endif
-#endif
+#include "../host/lanes.h"
 
 #include "imgraduv.h"
 
@@ -106,14 +96,7 @@ inline Span insideSpan(int32_t n, double d, double c, double a, double limit) {
             firstTrue(n, [&](int32_t j) { return at(j) <= -1; })};
 }
 
-template <int W>
-struct Lanes {
-    typedef double V __attribute__((vector_size(8 * W)));
-    typedef int64_t M __attribute__((vector_size(8 * W)));  // comparisons: all ones or zero
-    typedef int64_t O __attribute__((vector_size(8 * W)));  // element offsets
-    typedef int32_t I __attribute__((vector_size(4 * W)));
-    typedef uint16_t U16 __attribute__((vector_size(2 * W)));
-};
+using mexgeom::Lanes;
 
 // The image as the lanes read it: elements of type T, column-major, `rows` elements per column.
 // Sampling runs in two steps, so that the loads of a stretch of samples do not wait on the
@@ -160,61 +143,11 @@ struct Reader {
         return (1 - f2) * ((1 - f1) * e00 + f1 * e10) + f2 * ((1 - f1) * e01 + f1 * e11);
     }
 
-    // Two neighbouring bytes, the first in the low half.
-    [[gnu::always_inline]] static inline uint16_t word(const T* e) {
-#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-        uint16_t w;
-        std::memcpy(&w, e, sizeof w);
-        return w;
-#else
-        return static_cast<uint16_t>(e[0] | e[1] << 8);
-#endif
-    }
-
-    // The element at each lane's offset plus `shift` (upper) and the one below it (lower), in
-    // lane order. Doubles are read as pairs of neighbours and the pairs taken apart; bytes as one
-    // 16-bit word per lane.
+    // The element at each lane's offset plus `shift` (upper) and the one below it (lower).
     template <std::size_t... L>
     [[gnu::always_inline]] inline void pairs(const int64_t* offset, int64_t shift, V& upper,
-                                             V& lower, std::index_sequence<L...>) const {
-        if constexpr (sizeof(T) == 1) {
-            using U16 = typename Lanes<W>::U16;
-            const U16 words = {word(I0 + shift + offset[L])...};
-            const I both = __builtin_convertvector(words, I);
-            upper = __builtin_convertvector(both & 0xff, V);
-            lower = __builtin_convertvector(both >> 8, V);
-        } else {
-            // The even lanes' pairs side by side, and the odd lanes'; then the first element of
-            // each pair and the second, interleaved back into lane order.
-            const double* e = I0 + shift;
-#if defined(__x86_64__) || defined(__i386__)
-            if constexpr (W == 8) {
-                auto two = [&](int x, int y) {
-                    return _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(e + offset[x])),
-                                                _mm_loadu_pd(e + offset[y]), 1);
-                };
-                const __m512d even =
-                    _mm512_insertf64x4(_mm512_castpd256_pd512(two(0, 2)), two(4, 6), 1);
-                const __m512d odd =
-                    _mm512_insertf64x4(_mm512_castpd256_pd512(two(1, 3)), two(5, 7), 1);
-                upper = (V)_mm512_unpacklo_pd(even, odd);
-                lower = (V)_mm512_unpackhi_pd(even, odd);
-                return;
-            }
-            if constexpr (W == 4) {
-                auto two = [&](int x, int y) {
-                    return _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(e + offset[x])),
-                                                _mm_loadu_pd(e + offset[y]), 1);
-                };
-                const __m256d even = two(0, 2), odd = two(1, 3);
-                upper = (V)_mm256_unpacklo_pd(even, odd);
-                lower = (V)_mm256_unpackhi_pd(even, odd);
-                return;
-            }
-#endif
-            upper = V{e[offset[L]]...};
-            lower = V{e[offset[L] + 1]...};
-        }
+                                             V& lower, std::index_sequence<L...> lanes) const {
+        mexgeom::neighbourPairs<T, W>(I0 + shift, offset, upper, lower, lanes);
     }
 };
 

@@ -1,0 +1,131 @@
+// What the kernels' vector paths share: the compiler's vector types over W lanes of doubles, the
+// square root of every lane, and the reading of neighbouring image elements for W lanes at once.
+// Included by one file per instruction set, each built for its own target; everything here has
+// internal linkage, so that a copy built for AVX-512 is never the one a baseline caller gets.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <utility>
+
+#if defined(__x86_64__) || defined(__i386__)
+#if defined(__GNUC__) && !defined(__clang__)
+// GCC 12 warns about the deliberately undefined upper halves inside its own AVX-512 headers.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <immintrin.h>
+#pragma GCC diagnostic pop
+#else
+#include <immintrin.h>
+#endif
+#endif
+
+namespace mexgeom {
+namespace {
+
+template <int W>
+struct Lanes {
+    typedef double V __attribute__((vector_size(8 * W)));
+    typedef int64_t M __attribute__((vector_size(8 * W)));  // comparisons: all ones or zero
+    typedef int64_t O __attribute__((vector_size(8 * W)));  // element offsets
+    typedef int32_t I __attribute__((vector_size(4 * W)));
+    typedef uint16_t U16 __attribute__((vector_size(2 * W)));
+    typedef double Half __attribute__((vector_size(4 * W)));
+};
+
+// The square root in every lane, by the instruction of the set that this width is built for:
+// eight lanes for AVX-512, four for AVX2, two for SSE2. Correctly rounded like the scalar one.
+template <int W>
+[[gnu::always_inline]] inline typename Lanes<W>::V root(typename Lanes<W>::V s) {
+    using V = typename Lanes<W>::V;
+#if defined(__x86_64__) || defined(__i386__)
+    if constexpr (W == 8) return (V)_mm512_sqrt_pd((__m512d)s);
+    if constexpr (W == 4) return (V)_mm256_sqrt_pd((__m256d)s);
+#if defined(__SSE2__)
+    if constexpr (W == 2) return (V)_mm_sqrt_pd((__m128d)s);
+#endif
+#endif
+    for (int l = 0; l < W; ++l) s[l] = __builtin_sqrt(s[l]);
+    return s;
+}
+
+// Two neighbouring bytes, the first in the low half.
+[[gnu::always_inline]] inline uint16_t word(const uint8_t* e) {
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    uint16_t w;
+    std::memcpy(&w, e, sizeof w);
+    return w;
+#else
+    return static_cast<uint16_t>(e[0] | e[1] << 8);
+#endif
+}
+
+// The element at e + offset[l] (upper) and the one after it (lower) for each lane l, in lane
+// order, as doubles. Doubles are read as pairs of neighbours and the pairs taken apart; bytes as
+// one 16-bit word per lane.
+template <typename T, int W, std::size_t... L>
+[[gnu::always_inline]] inline void neighbourPairs(const T* e, const int64_t* offset,
+                                                  typename Lanes<W>::V& upper,
+                                                  typename Lanes<W>::V& lower,
+                                                  std::index_sequence<L...>) {
+    using V = typename Lanes<W>::V;
+    if constexpr (sizeof(T) == 1) {
+        using I = typename Lanes<W>::I;
+        const typename Lanes<W>::U16 words = {word(e + offset[L])...};
+        const I both = __builtin_convertvector(words, I);
+        upper = __builtin_convertvector(both & 0xff, V);
+        lower = __builtin_convertvector(both >> 8, V);
+    } else {
+        // The even lanes' pairs side by side, and the odd lanes'; then the first element of
+        // each pair and the second, interleaved back into lane order.
+#if defined(__x86_64__) || defined(__i386__)
+        if constexpr (W == 8) {
+            auto two = [&](int a, int b) {
+                return _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(e + offset[a])),
+                                            _mm_loadu_pd(e + offset[b]), 1);
+            };
+            const __m512d even =
+                _mm512_insertf64x4(_mm512_castpd256_pd512(two(0, 2)), two(4, 6), 1);
+            const __m512d odd = _mm512_insertf64x4(_mm512_castpd256_pd512(two(1, 3)), two(5, 7), 1);
+            upper = (V)_mm512_unpacklo_pd(even, odd);
+            lower = (V)_mm512_unpackhi_pd(even, odd);
+            return;
+        }
+        if constexpr (W == 4) {
+            auto two = [&](int a, int b) {
+                return _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(e + offset[a])),
+                                            _mm_loadu_pd(e + offset[b]), 1);
+            };
+            const __m256d even = two(0, 2), odd = two(1, 3);
+            upper = (V)_mm256_unpacklo_pd(even, odd);
+            lower = (V)_mm256_unpackhi_pd(even, odd);
+            return;
+        }
+#endif
+        typedef double P __attribute__((vector_size(16)));
+        P p[W];
+        ((std::memcpy(&p[L], e + offset[L], sizeof(P))), ...);
+        V even, odd;
+        if constexpr (W == 2) {
+            even = p[0];
+            odd = p[1];
+        } else if constexpr (W == 4) {
+            even = __builtin_shufflevector(p[0], p[2], 0, 1, 2, 3);
+            odd = __builtin_shufflevector(p[1], p[3], 0, 1, 2, 3);
+        } else {
+            using Q = typename Lanes<W>::Half;
+            const Q e0 = __builtin_shufflevector(p[0], p[2], 0, 1, 2, 3);
+            const Q e1 = __builtin_shufflevector(p[4], p[6], 0, 1, 2, 3);
+            const Q o0 = __builtin_shufflevector(p[1], p[3], 0, 1, 2, 3);
+            const Q o1 = __builtin_shufflevector(p[5], p[7], 0, 1, 2, 3);
+            even = __builtin_shufflevector(e0, e1, 0, 1, 2, 3, 4, 5, 6, 7);
+            odd = __builtin_shufflevector(o0, o1, 0, 1, 2, 3, 4, 5, 6, 7);
+        }
+        upper = __builtin_shufflevector(even, odd, (L % 2 == 0 ? L : W + L - 1)...);
+        lower = __builtin_shufflevector(even, odd, (L % 2 == 0 ? L + 1 : W + L)...);
+    }
+}
+
+}  // namespace
+}  // namespace mexgeom
