@@ -22,13 +22,16 @@
 %             or empty.
 %
 %   Output
-%     S       1 x K double row of scores in [-1, 1]. A sample counts when its
-%             position lies in [2, M) along the rows and [2, N) along the
-%             columns of both images (M x N the image's size, 1-based
-%             coordinates); samples at NaN positions are skipped. S(k) is NaN
-%             when fewer than three samples count or when either window is
-%             flat (weighted variance at most 1e-9). An empty U of 0 x K gives
-%             K zeros.
+%     S       1 x K double row of scores, in [-1, 1] when no weight is
+%             negative (negative weights can take a score outside). A sample
+%             counts when its position lies in [2, M) along the rows and
+%             [2, N) along the columns of both images (M x N the image's size,
+%             1-based coordinates); a sample at a NaN or infinite position is
+%             skipped, so a non-finite offset in a column of W drops that
+%             sample only. S(k) is NaN when fewer than three samples count,
+%             when either window is flat (weighted variance at most 1e-9), or
+%             when a used sample has a NaN or infinite weight or reads a NaN.
+%             An empty U of 0 x K gives K zeros.
 %
 %   Errors, in the order they are tested
 %     Bad number of input parameters.      not 5 or 6 inputs

@@ -50,8 +50,9 @@
 %
 %   Example
 %     I = zeros(20);  I(:, 11:end) = 100;   % an edge between columns 10 and 11
-%     u1 = [18 18; 10.5 5];  u2 = [3 3; 10.5 5];   % two segments walking up
-%     stripfilt(I, [1 0 -1], u1, u2)       % [100 0]: along the edge, and off it
+%     % two segments walking up the image, one along the edge, one away from it
+%     u1 = [18 18; 10.5 5];  u2 = [3 3; 10.5 5];
+%     stripfilt(I, [1 0 -1], u1, u2)       % [100 0]
 %
 %   See also PATCHCORR, HESSEFORM, XPROD3, PLUCKRESID.
 
