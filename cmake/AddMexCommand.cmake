@@ -14,7 +14,6 @@
 # files); the MATLAB build also keeps the API version function that MATLAB's loader reads.
 
 include(${CMAKE_CURRENT_LIST_DIR}/Platform.cmake)
-set(MEX_EXPORTS ${MEX_HOST_DIR}/mex.map)
 
 option(MEX_OCTAVE "Build the commands for GNU Octave when mkoctfile is found" ON)
 if(MEX_OCTAVE AND NOT MEX_SANITIZE AND MEX_BITS EQUAL 64 AND NOT CMAKE_CROSSCOMPILING)
