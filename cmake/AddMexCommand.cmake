@@ -10,13 +10,13 @@
 #                 when mkoctfile is found
 #   NAME_matlab   the command for MATLAB (matlab/NAME.mexa64 and matlab/NAME.m), when FindMatlab
 #                 finds MATLAB
-# Every command exports exactly mexFunction and mexVersion under the version node MEX.
+# Every command exports exactly mexFunction and mexVersion (under the version node MEX in ELF
+# files); the MATLAB build also keeps the API version function that MATLAB's loader reads.
 
-set(MEX_HOST_DIR ${CMAKE_CURRENT_LIST_DIR}/../host)
-set(MEX_EXPORTS ${MEX_HOST_DIR}/mex.map)
+include(${CMAKE_CURRENT_LIST_DIR}/Platform.cmake)
 
 option(MEX_OCTAVE "Build the commands for GNU Octave when mkoctfile is found" ON)
-if(MEX_OCTAVE AND NOT MEX_SANITIZE AND MEX_BITS EQUAL 64)
+if(MEX_OCTAVE AND NOT MEX_SANITIZE AND MEX_BITS EQUAL 64 AND NOT CMAKE_CROSSCOMPILING)
   find_program(MKOCTFILE mkoctfile)
 endif()
 if(MKOCTFILE)
@@ -31,7 +31,7 @@ if(MKOCTFILE)
 endif()
 
 option(MEX_MATLAB "Build the commands for MATLAB when it is installed" ON)
-if(MEX_MATLAB AND NOT MEX_SANITIZE AND MEX_BITS EQUAL 64)
+if(MEX_MATLAB AND NOT MEX_SANITIZE AND MEX_BITS EQUAL 64 AND NOT CMAKE_CROSSCOMPILING)
   # Matlab_ROOT_DIR selects an installation; the mx and mex libraries are always looked for.
   find_package(Matlab QUIET)
 endif()
@@ -43,18 +43,20 @@ function(add_mex_command name)
   target_include_directories(${name}_kernel PUBLIC
     $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}>)
 
-  set(exports -Wl,--version-script=${MEX_EXPORTS})
-  if(NOT (MEX_SANITIZE AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang"))
-    # clang leaves the sanitizer runtime to the executable, so its modules have open references.
-    list(APPEND exports -Wl,--no-undefined)
-  endif()
-
   add_library(${name} MODULE ${ARG_GATEWAY} ${MEX_HOST_DIR}/mexversion.cpp)
   target_include_directories(${name} PRIVATE ${MEX_HOST_DIR})
-  target_link_libraries(${name} PRIVATE ${name}_kernel mx mex mat m)
-  target_link_options(${name} PRIVATE ${exports} -Wl,-soname,${name}${MEX_SUFFIX})
+  target_link_libraries(${name} PRIVATE ${name}_kernel mx mex mat)
+  mex_export_options(${name})
+  if(NOT (APPLE OR WIN32))
+    target_link_libraries(${name} PRIVATE m)
+    target_link_options(${name} PRIVATE -Wl,-soname,${name}${MEX_SUFFIX})
+    if(NOT (MEX_SANITIZE AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang"))
+      # clang leaves the sanitizer runtime to the executable, so its modules have open references.
+      target_link_options(${name} PRIVATE -Wl,--no-undefined)
+    endif()
+  endif()
   set_target_properties(${name} PROPERTIES PREFIX "" SUFFIX ${MEX_SUFFIX}
-    LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/mex LINK_DEPENDS ${MEX_EXPORTS})
+    LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/mex)
   set_property(GLOBAL APPEND PROPERTY MEX_COMMANDS ${name})
 
   set(help ${CMAKE_CURRENT_SOURCE_DIR}/${name}.m)
@@ -68,9 +70,10 @@ function(add_mex_command name)
     target_compile_options(${name}_octave PRIVATE ${OCTAVE_CPPFLAGS} ${OCTAVE_ALL_CXXFLAGS}
       -DMEX_DEBUG)
     target_link_options(${name}_octave PRIVATE ${OCTAVE_ALL_CXXFLAGS} ${OCTAVE_DL_LDFLAGS}
-      ${OCTAVE_OCT_LINK_OPTS} -Wl,--version-script=${MEX_EXPORTS})
+      ${OCTAVE_OCT_LINK_OPTS})
+    mex_export_options(${name}_octave)
     set_target_properties(${name}_octave PROPERTIES OUTPUT_NAME ${name} PREFIX "" SUFFIX .mex
-      LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/octave LINK_DEPENDS ${MEX_EXPORTS})
+      LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/octave)
     if(help)
       configure_file(${help} ${CMAKE_BINARY_DIR}/octave/${name}.m COPYONLY)
     endif()
@@ -78,7 +81,7 @@ function(add_mex_command name)
 
   if(Matlab_FOUND)
     # R2017b: the separate-complex API, whose mxGetPr gives the real part of a complex array as
-    # the gateways expect. matlab_add_mex exports mexFunction through MATLAB's own version script.
+    # the gateways expect.
     set(documentation "")
     if(help)
       # matlab_add_mex copies the help file beside the MEX file and lists it among the sources,
@@ -93,5 +96,19 @@ function(add_mex_command name)
     target_compile_options(${name}_matlab PRIVATE -Wno-error)
     set_target_properties(${name}_matlab PROPERTIES
       LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/matlab)
+    # matlab_add_mex hands the linker MATLAB's own export list, which leaves out mexVersion: ours
+    # takes its place, with the API version function of MATLAB's version file, which MATLAB reads.
+    get_target_property(flags ${name}_matlab LINK_FLAGS)
+    if(flags)
+      string(REGEX REPLACE "-Wl,(--version-script|-exported_symbols_list),[^ ]*" "" flags
+        "${flags}")
+      set_target_properties(${name}_matlab PROPERTIES LINK_FLAGS "${flags}")
+    endif()
+    if(MSVC)
+      # /EXPORT flags of matlab_add_mex: mexVersion is added beside them.
+      target_link_options(${name}_matlab PRIVATE /EXPORT:mexVersion)
+    else()
+      mex_export_options(${name}_matlab mexfilerequiredapiversion)
+    endif()
   endif()
 endfunction()

@@ -49,7 +49,7 @@ endforeach()
 file(CONFIGURE OUTPUT ${package_work}/commands.mk CONTENT "${rules}")
 set(host_files ${MEX_HOST_DIR}/gateway.h ${MEX_HOST_DIR}/isa.h ${MEX_HOST_DIR}/lanes.h
   ${MEX_HOST_DIR}/mexversion.cpp
-  ${MEX_EXPORTS})
+  ${MEX_HOST_DIR}/mex.map ${MEX_HOST_DIR}/mex.def ${MEX_HOST_DIR}/mex.exp)
 list(APPEND inputs ${package_work}/commands.mk ${host_files})
 
 add_custom_command(OUTPUT ${package_tarball}

@@ -12,11 +12,14 @@ function build_mex(outdir)
 %   headers of host/, as C++20 and without contraction to fused multiply-adds,
 %   like the CMake build.
 %     MATLAB: the separate-complex API (-R2017b), whose mxGetPr gives the real
-%             part of a complex input as the gateways expect; MATLAB's mex
-%             exports the entry point itself. Needs R2017b or later; the
-%             compiler flags are given for GCC on Linux and omitted elsewhere.
-%     Octave: the exports are limited to mexFunction and mexVersion by
-%             host/mex.map, as in the CMake build.
+%             part of a complex input as the gateways expect. Needs R2017b or
+%             later, hence a 64-bit MATLAB; the compiler flags are given for
+%             GCC on Linux and omitted elsewhere.
+%     Octave: a 32-bit x86 compiler computes doubles in SSE2 registers
+%             (-msse2 -mfpmath=sse), as every other build does.
+%   Each command exports mexFunction and mexVersion alone (with MATLAB, also
+%   the API version function that MATLAB reads), as in the CMake build: by
+%   host/mex.map on Linux, host/mex.def on Windows, host/mex.exp on macOS.
 %
 %   Example
 %     build_mex('/tmp/mexgeom');  addpath('/tmp/mexgeom');  help patchcorr
@@ -36,10 +39,41 @@ end
 flags = '-std=c++20 -ffp-contract=off';
 inOctave = exist('OCTAVE_VERSION', 'builtin') ~= 0;
 if inOctave
-  % Octave's mex is mkoctfile --mex, which takes the compiler flags from the environment.
+  % Octave's mex is mkoctfile --mex, which takes the compiler flags from the environment. What
+  % the compiler builds for is read from its predefined macros.
+  flags = [strtrim(mkoctfile('-p', 'CXXFLAGS')) ' ' flags];
+  macros = compilerMacros(flags);
+  if ~isempty(strfind(macros, '__i386__'))
+    flags = [flags ' -msse2 -mfpmath=sse'];
+  end
+  if ~isempty(strfind(macros, '_WIN32'))
+    exports = ['-Wl,' fullfile(hostdir, 'mex.def')];
+  elseif ~isempty(strfind(macros, '__APPLE__'))
+    exports = ['-Wl,-exported_symbols_list,' fullfile(hostdir, 'mex.exp')];
+  else
+    exports = ['-Wl,--version-script=' fullfile(hostdir, 'mex.map')];
+  end
   saved = getenv('CXXFLAGS');
   restore = onCleanup(@() restoreFlags(saved));
-  setenv('CXXFLAGS', [strtrim(mkoctfile('-p', 'CXXFLAGS')) ' ' flags]);
+  setenv('CXXFLAGS', flags);
+else
+  if any(strcmp(computer('arch'), {'glnx86', 'win32'}))
+    error('build_mex: a 32-bit MATLAB predates the R2017b interface that the commands need.');
+  end
+  % MATLAB's mex names its own export list in LINKEXPORT and LINKEXPORTVER; ours replaces it.
+  exportsFile = [tempname() matlabExportsExtension()];
+  removeExports = onCleanup(@() delete(exportsFile));
+  writeMatlabExports(exportsFile);
+  compiler = mex.getCompilerConfigurations('C++', 'Selected');
+  if ispc && ~isempty(strfind(lower(compiler.ShortName), 'msvc'))
+    exports = '/EXPORT:mexFunction /EXPORT:mexVersion /EXPORT:mexfilerequiredapiversion';
+  elseif ispc
+    exports = ['"' exportsFile '"'];
+  elseif ismac
+    exports = ['-Wl,-exported_symbols_list,"' exportsFile '"'];
+  else
+    exports = ['-Wl,--version-script,"' exportsFile '"'];
+  end
 end
 
 for i = 1:numel(commands)
@@ -53,10 +87,10 @@ for i = 1:numel(commands)
   includes = {['-I' hostdir], ['-I' folder]};
   if inOctave
     % mkoctfile has no -outdir; its -output takes a path and adds the extension.
-    mex('-output', fullfile(outdir, name), includes{:}, sources{:}, ...
-        ['-Wl,--version-script=' fullfile(hostdir, 'mex.map')]);
+    mex('-output', fullfile(outdir, name), includes{:}, sources{:}, exports);
   else
-    options = {'-R2017b', '-outdir', outdir, '-output', name};
+    options = {'-R2017b', '-outdir', outdir, '-output', name, ['LINKEXPORT=' exports], ...
+               ['LINKEXPORTVER=' exports]};
     if isunix
       options{end + 1} = ['CXXFLAGS=$CXXFLAGS ' flags];
     end
@@ -76,4 +110,44 @@ function restoreFlags(saved)
   else
     setenv('CXXFLAGS', saved);
   end
+end
+
+% The compiler's predefined macros, as text (empty when it cannot be asked).
+function macros = compilerMacros(flags)
+  probe = [tempname() '.cpp'];
+  fclose(fopen(probe, 'w'));
+  [status, macros] = system(sprintf('%s %s -dM -E "%s"', strtrim(mkoctfile('-p', 'CXX')), ...
+                                    flags, probe));
+  delete(probe);
+  if status ~= 0
+    macros = '';
+  end
+end
+
+function ext = matlabExportsExtension()
+  if ispc
+    ext = '.def';
+  elseif ismac
+    ext = '.exp';
+  else
+    ext = '.map';
+  end
+end
+
+% The exports of a MATLAB build in the form of this platform's linker: the two entry points and
+% the API version function of MATLAB's version file.
+function writeMatlabExports(file)
+  symbols = {'mexFunction', 'mexVersion', 'mexfilerequiredapiversion'};
+  f = fopen(file, 'w');
+  if ispc
+    fprintf(f, 'EXPORTS\n');
+    fprintf(f, '  %s\n', symbols{:});
+  elseif ismac
+    fprintf(f, '_%s\n', symbols{:});
+  else
+    fprintf(f, 'MEX {\n  global:\n');
+    fprintf(f, '    %s;\n', symbols{:});
+    fprintf(f, '  local:\n    *;\n};\n');
+  end
+  fclose(f);
 end

@@ -1,6 +1,14 @@
 #include "loader.h"
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <algorithm>
 #include <cstring>
@@ -11,6 +19,38 @@
 namespace testhost {
 
 namespace {
+
+// Opening a MEX file, finding its entry points and closing it: LoadLibrary on Windows, dlopen
+// everywhere else.
+#ifdef _WIN32
+void* openLibrary(const std::string& path) {
+    std::string native = path;
+    std::replace(native.begin(), native.end(), '/', '\\');
+    return LoadLibraryA(native.c_str());
+}
+void* entry(void* handle, const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
+}
+void closeLibrary(void* handle) {
+    FreeLibrary(static_cast<HMODULE>(handle));
+}
+std::string loadError(const std::string& path) {
+    return path + ": error " + std::to_string(GetLastError());
+}
+#else
+void* openLibrary(const std::string& path) {
+    return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+void* entry(void* handle, const char* name) {
+    return dlsym(handle, name);
+}
+void closeLibrary(void* handle) {
+    dlclose(handle);
+}
+std::string loadError(const std::string&) {
+    return dlerror();
+}
+#endif
 
 Array make(mxArray* a) {
     if (a == nullptr) throw std::runtime_error("the test host could not create an input array");
@@ -84,23 +124,23 @@ std::vector<double> values(const mxArray* a) {
 }
 
 Command::Command(const std::string& path) {
-    handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle_ == nullptr) throw std::runtime_error(std::string("cannot load ") + dlerror());
+    handle_ = openLibrary(path);
+    if (handle_ == nullptr) throw std::runtime_error("cannot load " + loadError(path));
     function_ = reinterpret_cast<void (*)(int, mxArray**, int, const mxArray**)>(
-        dlsym(handle_, "mexFunction"));
-    version_ = reinterpret_cast<const char* (*)()>(dlsym(handle_, "mexVersion"));
+        entry(handle_, "mexFunction"));
+    version_ = reinterpret_cast<const char* (*)()>(entry(handle_, "mexVersion"));
     if (function_ == nullptr || version_ == nullptr) {
-        dlclose(handle_);
+        closeLibrary(handle_);
         throw std::runtime_error(path + " does not export mexFunction and mexVersion");
     }
     if (std::strcmp(version_(), "MATLAB R13 native") != 0) {
-        dlclose(handle_);
+        closeLibrary(handle_);
         throw std::runtime_error(path + " has an unknown MEX version");
     }
 }
 
 Command::~Command() {
-    dlclose(handle_);
+    closeLibrary(handle_);
 }
 
 std::string Command::version() const {

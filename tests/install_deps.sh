@@ -3,11 +3,18 @@
 # (gnuplot: Octave's plots for the examples, printed to PNG files without a display; the
 # package is satisfied by whichever of gnuplot-qt, gnuplot-x11 or gnuplot-nox is installed.
 # fonts-freefont-otf: the font Octave renders every text of a figure with; without it no axes can
-# be made. ghostscript: print writes PNG files through gs.)
+# be made. ghostscript: print writes PNG files through gs.
+# The ARM build is made by clang against the arm64 cross libraries and binutils, not by the
+# aarch64 cross GCC, which Debian cannot install beside g++-multilib; qemu-user runs it (named by
+# the build, so no binfmt registration is needed). The Windows build is made by MinGW-w64 of the
+# posix thread model, whose C++ library has the std::mutex that GoogleTest needs, and run by
+# wine64.)
 set -euo pipefail
 packages=(cmake make g++ g++-multilib qemu-user octave liboctave-dev googletest libgtest-dev
           libbenchmark-dev valgrind clang libclang-rt-14-dev binutils gnuplot
-          fonts-freefont-otf ghostscript)
+          fonts-freefont-otf ghostscript
+          libc6-dev-arm64-cross libstdc++-12-dev-arm64-cross binutils-aarch64-linux-gnu
+          g++-mingw-w64-x86-64-posix wine wine64)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
@@ -17,7 +24,9 @@ if [ ${#missing[@]} -gt 0 ]; then
     SUDO=""
     [ "$(id -u)" -eq 0 ] || SUDO=sudo
     $SUDO apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    # --no-remove: never make room for a package by taking away one that another build needs.
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends \
+        --no-remove "${packages[@]}"
 fi
 
 # Octave 7.3 reports a spurious error at exit when the folder of its history file is missing.

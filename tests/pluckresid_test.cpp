@@ -117,7 +117,7 @@ TEST(PluckresidGateway, ReportsTheFirstFailingTest) {
          },
          "A must have at least 18N elements."},
         {"A empty, E 0 x 2^31",
-         [wraps] {
+         [] {
              Inputs in = with(1, doubles(0, 0));
              in[3] = doubles(0, wraps);
              return in;

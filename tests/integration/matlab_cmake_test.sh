@@ -3,7 +3,10 @@
 # (FindMatlab, matlab_add_mex) without MATLAB. A stand-in installation with MATLAB's layout, our
 # test host's mex.h, matrix.h, libmx and libmex (from LIB_DIR) and a `matlab` that only answers
 # the version query, is given to a fresh configuration as Matlab_ROOT_DIR. Every command must
-# then build as matlab/NAME.mexa64 exporting mexFunction, with its help file matlab/NAME.m.
+# then build as matlab/NAME.mexa64 with its help file matlab/NAME.m, exporting what the other
+# builds export (mexFunction and mexVersion, under MEX) and the API version function that
+# MATLAB's version file defines, and nothing else (MATLAB's own export list leaves out
+# mexVersion).
 set -euo pipefail
 cmake=$1 source=$2 libs=$3
 shift 3
@@ -46,8 +49,9 @@ MAP
 for name in "$@"; do
     mex=$work/build/matlab/$name.mexa64
     [ -f "$mex" ] || { echo "not built: matlab/$name.mexa64"; exit 1; }
-    if ! nm -D --defined-only "$mex" | grep -q ' T mexFunction'; then
-        echo "$name: no mexFunction"
+    exports=$(readelf --dyn-syms -W "$mex" | awk '$7 != "UND" && $7 != "ABS" && ($5 == "GLOBAL" || $5 == "WEAK") && $8 != "" {print $8}' | sort | tr '\n' ' ')
+    if [ "$exports" != "mexFunction@@MEX mexVersion@@MEX mexfilerequiredapiversion@@MEX " ]; then
+        echo "$name: exports '$exports'"
         exit 1
     fi
     if ! cmp -s "$work/build/matlab/$name.m" "$source/$name/$name.m"; then

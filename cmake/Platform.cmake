@@ -1,0 +1,81 @@
+# What the target platform asks of every build, whichever way CMake was called:
+#   32-bit x86   doubles computed in SSE2 registers (-msse2 -mfpmath=sse), never in the x87 unit,
+#                whose 80-bit intermediates round differently from every other build
+#   exports      mex_export_options(TARGET [EXTRA symbol...]) limits a command's exports to
+#                mexFunction and mexVersion (and the EXTRA ones) in the form the platform's
+#                linker takes: a GNU version script for ELF, an exported-symbols list for Apple's
+#                linker, a module-definition file for Windows DLLs
+include(CheckCXXSourceCompiles)
+
+set(MEX_HOST_DIR ${CMAKE_CURRENT_LIST_DIR}/../host)
+
+check_cxx_source_compiles("
+#if !defined(__i386__) && !defined(_M_IX86)
+#error not 32-bit x86
+#endif
+int main() {}" MEX_X86_32)
+if(MEX_X86_32 AND NOT MSVC)
+  add_compile_options(-msse2 -mfpmath=sse)
+  set(CMAKE_REQUIRED_FLAGS "-msse2 -mfpmath=sse")
+  check_cxx_source_compiles("
+#if !defined(__SSE2_MATH__) || __FLT_EVAL_METHOD__ != 0
+#error doubles not computed in SSE2 registers
+#endif
+int main() {}" MEX_X86_32_SSE2)
+  unset(CMAKE_REQUIRED_FLAGS)
+  if(NOT MEX_X86_32_SSE2)
+    message(FATAL_ERROR "A 32-bit x86 build must compute doubles in SSE2 registers, and this "
+      "compiler (${CMAKE_CXX_COMPILER}) does not with -msse2 -mfpmath=sse: its x87 results "
+      "would differ from every other build's. Use GCC or clang, or build for 64 bits.")
+  endif()
+endif()
+
+# The exports file for this platform's linker, generated from the symbols named (host/ holds the
+# three files for the two entry points alone, for the builds without CMake).
+function(mex_exports_file out)
+  set(symbols ${ARGN})
+  if(APPLE)
+    list(TRANSFORM symbols PREPEND _)
+    string(REPLACE ";" "\n" text "${symbols}")
+    set(file ${CMAKE_BINARY_DIR}/exports/${out}.exp)
+    file(CONFIGURE OUTPUT ${file} CONTENT "${text}\n")
+  elseif(WIN32)
+    string(REPLACE ";" "\n  " text "${symbols}")
+    set(file ${CMAKE_BINARY_DIR}/exports/${out}.def)
+    file(CONFIGURE OUTPUT ${file} CONTENT "EXPORTS\n  ${text}\n")
+  else()
+    string(REPLACE ";" ";\n    " text "${symbols}")
+    set(file ${CMAKE_BINARY_DIR}/exports/${out}.map)
+    file(CONFIGURE OUTPUT ${file}
+      CONTENT "MEX {\n  global:\n    ${text};\n  local:\n    *;\n};\n")
+  endif()
+  set(MEX_EXPORTS_FILE ${file} PARENT_SCOPE)
+endfunction()
+
+function(mex_export_options target)
+  if(ARGN)
+    set(symbols mexFunction mexVersion ${ARGN})
+    string(REPLACE ";" "-" stem "${symbols}")
+    mex_exports_file(${stem} ${symbols})
+    set(file ${MEX_EXPORTS_FILE})
+  elseif(APPLE)
+    set(file ${MEX_HOST_DIR}/mex.exp)
+  elseif(WIN32)
+    set(file ${MEX_HOST_DIR}/mex.def)
+  else()
+    set(file ${MEX_HOST_DIR}/mex.map)
+  endif()
+  if(APPLE)
+    target_link_options(${target} PRIVATE LINKER:-exported_symbols_list,${file})
+  elseif(WIN32)
+    # GNU ld takes the module-definition file among its inputs; MSVC's linker by /DEF.
+    if(MSVC)
+      target_link_options(${target} PRIVATE /DEF:${file})
+    else()
+      target_link_options(${target} PRIVATE ${file})
+    endif()
+  else()
+    target_link_options(${target} PRIVATE LINKER:--version-script=${file})
+  endif()
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${file})
+endfunction()
