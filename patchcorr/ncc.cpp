@@ -38,8 +38,8 @@ Isa best() {
 
 void scoreAll(const void* X, const int32_t* sizeX, int kindX, const void* Y, const int32_t* sizeY,
               int kindY, const double* u, std::size_t K, const double* H, const double* W,
-              int32_t nW, int mode, double* scores, Isa isa) {
-    const Batch b = {X, sizeX, kindX, Y, sizeY, kindY, u, K, H, W, nW, mode, scores};
+              int32_t nW, int mode, double undefined, double* scores, Isa isa) {
+    const Batch b = {X, sizeX, kindX, Y, sizeY, kindY, u, K, H, W, nW, mode, undefined, scores};
     switch (isa) {
         case Isa::kAvx512:
             return scoreAllAvx512(b);
@@ -53,14 +53,15 @@ void scoreAll(const void* X, const int32_t* sizeX, int kindX, const void* Y, con
 
 void scoreAll(const void* X, const int32_t* sizeX, int kindX, const void* Y, const int32_t* sizeY,
               int kindY, const double* u, std::size_t K, const double* H, const double* W,
-              int32_t nW, int mode, double* scores) {
-    scoreAll(X, sizeX, kindX, Y, sizeY, kindY, u, K, H, W, nW, mode, scores, best());
+              int32_t nW, int mode, double undefined, double* scores) {
+    scoreAll(X, sizeX, kindX, Y, sizeY, kindY, u, K, H, W, nW, mode, undefined, scores, best());
 }
 
 double ncc(const void* X, const int32_t* sizeX, int kindX, const void* Y, const int32_t* sizeY,
-           int kindY, const double* u, const double* H, const double* W, int32_t nW, int mode) {
+           int kindY, const double* u, const double* H, const double* W, int32_t nW, int mode,
+           double undefined) {
     double score;
-    scoreAll(X, sizeX, kindX, Y, sizeY, kindY, u, 1, H, W, nW, mode, &score);
+    scoreAll(X, sizeX, kindX, Y, sizeY, kindY, u, 1, H, W, nW, mode, undefined, &score);
     return score;
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 
 #include "../host/isa.h"
 
@@ -22,10 +23,12 @@ void Htimes(const double* H, const double* st, double* out);
 // to (s, t). No test of the third homogeneous coordinate against zero.
 void dhom(const double* H, const double* st, double* J);
 
-// The score of one point u. W holds nW columns (row offset, column offset, weight). Returns NaN
-// when fewer than three samples fall inside both images or a window is flat.
+// The score of one point u. W holds nW columns (row offset, column offset, weight). Returns
+// `undefined` (the host's NaN, which the caller passes in) when fewer than three samples fall
+// inside both images or a window is flat, and wherever else the score is not a number.
 double ncc(const void* X, const int32_t* sizeX, int kindX, const void* Y, const int32_t* sizeY,
-           int kindY, const double* u, const double* H, const double* W, int32_t nW, int mode);
+           int kindY, const double* u, const double* H, const double* W, int32_t nW, int mode,
+           double undefined = std::numeric_limits<double>::quiet_NaN());
 
 // The instruction sets of isa.h; every one gives the same bits.
 using mexgeom::Isa;
@@ -36,9 +39,9 @@ using mexgeom::supported;
 // instruction set this processor offers, or on the given one (which must be supported).
 void scoreAll(const void* X, const int32_t* sizeX, int kindX, const void* Y, const int32_t* sizeY,
               int kindY, const double* u, std::size_t K, const double* H, const double* W,
-              int32_t nW, int mode, double* scores);
+              int32_t nW, int mode, double undefined, double* scores);
 void scoreAll(const void* X, const int32_t* sizeX, int kindX, const void* Y, const int32_t* sizeY,
               int kindY, const double* u, std::size_t K, const double* H, const double* W,
-              int32_t nW, int mode, double* scores, Isa isa);
+              int32_t nW, int mode, double undefined, double* scores, Isa isa);
 
 }  // namespace patchcorr

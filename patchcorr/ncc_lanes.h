@@ -33,7 +33,8 @@ struct Batch {
     const double* W;  // 3 x nW
     int32_t nW;
     int mode;
-    double* scores;  // K
+    double undefined;  // the score where it is undefined: the host's NaN
+    double* scores;    // K
 };
 
 void scoreAllBaseline(const Batch& b);
@@ -49,7 +50,7 @@ using mexgeom::Lanes;
 struct Box {
     const char* first = nullptr;
     int64_t stride = 0;
-    int32_t columns = 0;
+    int64_t columns = 0;
     int64_t span = 0;
 };
 
@@ -59,13 +60,13 @@ template <int N>
 struct Prefetcher {
     Box boxes[N];
     int count = 0, current = 0;
-    int32_t column = 0;
+    int64_t column = 0;
 
     void add(const Box& b) {
         if (b.columns > 0 && count < N) boxes[count++] = b;
     }
 
-    void step(int32_t columns) {
+    void step(int64_t columns) {
         for (; current < count && columns > 0; --columns) {
             const Box& b = boxes[current];
             const char* at = b.first + column * b.stride;
@@ -78,8 +79,8 @@ struct Prefetcher {
         }
     }
 
-    int32_t total() const {
-        int32_t n = 0;
+    int64_t total() const {
+        int64_t n = 0;
         for (int k = 0; k < count; ++k) n += boxes[k].columns;
         return n;
     }
@@ -167,7 +168,7 @@ struct Reader {
         const int64_t left = static_cast<int64_t>(c0 < 0 ? 0 : c0);
         const int64_t right = static_cast<int64_t>(c1 > lastColumn ? lastColumn : c1);
         return {reinterpret_cast<const char*>(I0 + top + left * rows),
-                static_cast<int64_t>(sizeof(T)) * rows, static_cast<int32_t>(right - left + 1),
+                static_cast<int64_t>(sizeof(T)) * rows, right - left + 1,
                 static_cast<int64_t>(sizeof(T)) * (bottom - top)};
     }
 };
@@ -179,7 +180,7 @@ struct Extent {
 
 inline Extent extentOf(const double* Wp, int32_t nW) {
     Extent e = {0, 0, 0, 0};
-    for (int32_t j = 0; j < nW; ++j) {
+    for (std::size_t j = 0; j < static_cast<std::size_t>(nW); ++j) {
         const double dr = Wp[3 * j], dc = Wp[3 * j + 1];
         if (j == 0 || dr < e.dr0) e.dr0 = dr;
         if (j == 0 || dr > e.dr1) e.dr1 = dr;
@@ -193,17 +194,19 @@ inline double magnitude(double x) {
     return x < 0 ? -x : x;
 }
 
-// The score from a lane's sums, as the one-point loop forms it.
-inline double finish(int64_t n, double Sw, double Sx, double Sy, double Sxx, double Syy,
-                     double Sxy) {
-    if (n <= 2) return __builtin_nan("");
+// The score from a lane's sums, as the one-point loop forms it; `undefined` where it is not a
+// number.
+inline double finish(int64_t n, double Sw, double Sx, double Sy, double Sxx, double Syy, double Sxy,
+                     double undefined) {
+    if (n <= 2) return undefined;
     const double mx = Sx / Sw, my = Sy / Sw;
     const double vx = Sxx / Sw - mx * mx;
     const double vy = Syy / Sw - my * my;
     const double cxy = Sxy / Sw - mx * my;
     // The flatness limit is absolute, in squared image units; a NaN variance fails it too.
-    if (vx > 1e-9 && vy > 1e-9) return cxy / __builtin_sqrt(vx * vy);
-    return __builtin_nan("");
+    if (!(vx > 1e-9 && vy > 1e-9)) return undefined;
+    const double score = cxy / __builtin_sqrt(vx * vy);
+    return score == score ? score : undefined;
 }
 
 template <typename TX, typename TY, bool Bilinear, int W>
@@ -220,7 +223,7 @@ void scoreLanes(const Batch& b) {
     // With fewer than 3 rows or columns in an image no sample is ever inside; and the lanes left
     // out of a sample read element (1, 1), which then exists.
     if (b.sizeX[0] < 3 || b.sizeX[1] < 3 || b.sizeY[0] < 3 || b.sizeY[1] < 3) {
-        for (std::size_t k = 0; k < b.K; ++k) b.scores[k] = __builtin_nan("");
+        for (std::size_t k = 0; k < b.K; ++k) b.scores[k] = b.undefined;
         return;
     }
 
@@ -248,12 +251,15 @@ void scoreLanes(const Batch& b) {
             const double g1 = H[0] * u1 + H[3] * u2 + H[6], g2 = H[1] * u1 + H[4] * u2 + H[7];
             const double g3 = H[2] * u1 + H[5] * u2 + H[8];
             const double c1 = g1 / g3, c2 = g2 / g3;
-            // The offsets' images under the Jacobian stay within these reaches of the centre.
+            // The offsets' images under the Jacobian stay within these reaches of the centre. The
+            // box about them is fetched only when it is about as compact as the window in X: a
+            // Jacobian that stretches or flattens the window (rank-deficient: one reach 0, the
+            // other as wide as Y) would fetch mostly elements the window never reads.
             const double rr = magnitude((H[0] - c1 * H[2]) / g3) * reachR +
                               magnitude((H[3] - c1 * H[5]) / g3) * reachC;
             const double rc = magnitude((H[1] - c2 * H[2]) / g3) * reachR +
                               magnitude((H[4] - c2 * H[5]) / g3) * reachC;
-            if (rr * rc <= box) {
+            if ((2 * rr + 2) * (2 * rc + 2) <= 4 * box + 64) {
                 ahead.add(Y.box(c1 - rr - 1, c1 + rr, c2 - rc - 1, c2 + rc, b.sizeY[1]));
             }
         }
@@ -268,12 +274,12 @@ void scoreLanes(const Batch& b) {
 
     const V one = V{} + 1;
     Prefetcher<2 * W> ahead;
-    int32_t perStretch = 0;
+    int64_t perStretch = 0;
     for (std::size_t k0 = 0; k0 < b.K; k0 += W) {
-        ahead.step(INT32_MAX);  // whatever is left of this group's
+        ahead.step(INT64_MAX);  // whatever is left of this group's
         if (prefetch && k0 + W < b.K) {
             plan(ahead, k0 + W);
-            perStretch = static_cast<int32_t>(ahead.total() / stretches + 1);
+            perStretch = ahead.total() / stretches + 1;
         }
 
         V u1 = {}, u2 = {};
@@ -327,7 +333,8 @@ void scoreLanes(const Batch& b) {
             }
         }
         for (int l = 0; l < W && k0 + l < b.K; ++l) {
-            b.scores[k0 + l] = finish(n[l], Sw[l], Sx[l], Sy[l], Sxx[l], Syy[l], Sxy[l]);
+            b.scores[k0 + l] =
+                finish(n[l], Sw[l], Sx[l], Sy[l], Sxx[l], Syy[l], Sxy[l], b.undefined);
         }
     }
 }

@@ -71,7 +71,8 @@ extern "C" void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[
     if (mxGetM(u) != 2) gateway::fail("Bad size of u.");
     if (!gateway::isFullDouble(u)) gateway::fail("u must be a full double matrix.");
 
-    // All points in one batch: the kinds and the mode are dispatched once for the call.
+    // All points in one batch: the kinds and the mode are dispatched once for the call. An
+    // undefined score is the host's own NaN.
     patchcorr::scoreAll(X.data, X.size, X.kind, Y.data, Y.size, Y.kind, mxGetPr(u), K, mxGetPr(H),
-                        mxGetPr(W), nW, mode, scores);
+                        mxGetPr(W), nW, mode, mxGetNaN(), scores);
 }

@@ -3,7 +3,11 @@
 #include <cmath>
 #include <cstddef>
 
+#include "../host/nan.h"
+
 namespace pluckresid {
+
+using mexgeom::canonical;
 
 void obj(double* r, const double* x, const double* A, const double* T, const double* E, int32_t N) {
     // The two points: constant term, plus the first parameter's term, plus the second's.
@@ -35,8 +39,8 @@ void obj(double* r, const double* x, const double* A, const double* T, const dou
         // One reciprocal per camera, multiplied into both residuals. (l1, l2) = 0 makes it
         // infinite, and the residuals infinite or NaN (0 * Inf) by IEEE arithmetic.
         const double w = 1 / std::sqrt(l[0] * l[0] + l[1] * l[1]);
-        r[0] = ((l[0] * first[0] + l[1] * first[1]) + l[2]) * w;
-        r[1] = ((l[0] * second[0] + l[1] * second[1]) + l[2]) * w;
+        r[0] = canonical(((l[0] * first[0] + l[1] * first[1]) + l[2]) * w);
+        r[1] = canonical(((l[0] * second[0] + l[1] * second[1]) + l[2]) * w);
     }
 }
 
@@ -59,7 +63,9 @@ void objJacobianBaseline(double* r, double* J, const double* x, const double* A,
         y[k] = kStep + y[k];
         double* column = J + rows * static_cast<std::size_t>(k);
         obj(column, y, A, T, E, N);
-        for (std::size_t m = 0; m < rows; ++m) column[m] = (column[m] - r[m]) * kInverseStep;
+        for (std::size_t m = 0; m < rows; ++m) {
+            column[m] = canonical((column[m] - r[m]) * kInverseStep);
+        }
     }
 }
 

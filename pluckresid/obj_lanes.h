@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "../host/lanes.h"
+#include "../host/nan.h"
 
 #include "obj.h"
 
@@ -28,6 +29,7 @@ void objJacobianAvx512(double* r, double* J, const double* x, const double* A, c
 
 namespace {
 
+using mexgeom::canonical;
 using mexgeom::Lanes;
 using mexgeom::root;
 
@@ -166,8 +168,8 @@ void objJacobianLanes(double* r, double* J, const double* x, const double* A, co
                        c[5] * Le[5];
             }
             const V w = 1 / root<W>(l[0] * l[0] + l[1] * l[1]);
-            r1 = ((l[0] * u1 + l[1] * v1) + l[2]) * w;
-            r2 = ((l[0] * u2 + l[1] * v2) + l[2]) * w;
+            r1 = canonical(((l[0] * u1 + l[1] * v1) + l[2]) * w);
+            r2 = canonical(((l[0] * u2 + l[1] * v2) + l[2]) * w);
         };
         V base1, base2;
         evaluate(L[0], base1, base2);
@@ -176,8 +178,8 @@ void objJacobianLanes(double* r, double* J, const double* x, const double* A, co
         for (int k = 0; k < 4; ++k) {
             V r1, r2;
             evaluate(L[k + 1], r1, r2);
-            interleave<W>(J + rows * k + 2 * i, (r1 - base1) * kInverseStep,
-                          (r2 - base2) * kInverseStep, lanes);
+            interleave<W>(J + rows * k + 2 * i, canonical((r1 - base1) * kInverseStep),
+                          canonical((r2 - base2) * kInverseStep), lanes);
         }
     }
     for (; i < n; ++i) {
@@ -192,14 +194,16 @@ void objJacobianLanes(double* r, double* J, const double* x, const double* A, co
                        c[5] * Le[5];
             }
             const double w = 1 / __builtin_sqrt(l[0] * l[0] + l[1] * l[1]);
-            const double r1 = ((l[0] * first[2 * i] + l[1] * first[2 * i + 1]) + l[2]) * w;
-            const double r2 = ((l[0] * second[2 * i] + l[1] * second[2 * i + 1]) + l[2]) * w;
+            const double r1 =
+                canonical(((l[0] * first[2 * i] + l[1] * first[2 * i + 1]) + l[2]) * w);
+            const double r2 =
+                canonical(((l[0] * second[2 * i] + l[1] * second[2 * i + 1]) + l[2]) * w);
             if (e == 0) {
                 base1 = r[2 * i] = r1;
                 base2 = r[2 * i + 1] = r2;
             } else {
-                J[rows * (e - 1) + 2 * i] = (r1 - base1) * kInverseStep;
-                J[rows * (e - 1) + 2 * i + 1] = (r2 - base2) * kInverseStep;
+                J[rows * (e - 1) + 2 * i] = canonical((r1 - base1) * kInverseStep);
+                J[rows * (e - 1) + 2 * i + 1] = canonical((r2 - base2) * kInverseStep);
             }
         }
     }

@@ -54,7 +54,7 @@ double segmentBaseline(const T* I, const int32_t* size, const double* h, int32_t
         }
         total = total + sum / count;
     }
-    return total;
+    return mexgeom::canonical(total);
 }
 
 Isa best() {
@@ -65,10 +65,6 @@ Isa best() {
 }
 
 }  // namespace
-
-double addMean(double total, double sum, int32_t count) {
-    return total + sum / count;
-}
 
 double imgraduv(const void* I, const int32_t* size, const double* h, int32_t m, const double* a,
                 const double* b, int32_t kind, Isa isa) {

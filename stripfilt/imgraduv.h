@@ -17,7 +17,8 @@ enum Kind : int32_t { kDouble = 0, kUint8 = 1 };
 // Response of the segment from a to b to the 2m + 1 taps h. The image is sampled bilinearly at
 // steps j = 0 .. n - 1 (n = length rounded half up) on the lines a + j d + i (-d2, d1), i = -m ..
 // m, d the unit direction; line i is averaged over its samples inside the image and weighted by h[i
-// + m]. NaN when the segment takes no samples or any line has none inside.
+// + m]. NaN when the segment takes no samples or any line has none inside; every NaN response is
+// the one NaN of host/nan.h (sign set), whatever NaNs the image or the taps hold.
 template <typename T>
 double imgraduv(const T* I, const int32_t* size, const double* h, int32_t m, const double* a,
                 const double* b);

@@ -14,15 +14,11 @@
 #include <utility>
 
 #include "../host/lanes.h"
+#include "../host/nan.h"
 
 #include "imgraduv.h"
 
 namespace stripfilt {
-
-// total + sum / count, compiled once, for the baseline: where two lines' means are NaNs of
-// different signs, which one the total keeps depends on how the instructions order the addition,
-// so every path adds the means with the very instructions of the line-by-line loop.
-double addMean(double total, double sum, int32_t count);
 
 double segmentAvx2(const void* I, const int32_t* size, int32_t kind, const double* h, int32_t m,
                    const double* a, const double* b);
@@ -224,10 +220,10 @@ double segmentLanes(const T* image, const int32_t* size, const double* h, int32_
             }
         }
         for (int l = 0; l < W && first + l < lines; ++l) {
-            total = addMean(total, sum[l], static_cast<int32_t>(count[l]));
+            total = total + sum[l] / static_cast<int32_t>(count[l]);
         }
     }
-    return total;
+    return mexgeom::canonical(total);
 }
 
 template <int W>

@@ -286,6 +286,7 @@ TEST(PluckresidObjJacobian, EveryInstructionSetGivesFiveEvaluationsBits) {
     for (unsigned trial = 0; trial < 800; ++trial) {
         const int32_t counts[] = {0, 1, 2, 3, 7, 8, 9, 40};
         Problem p = randomProblem(1000 + trial, counts[trial % 8]);
+        const size_t rows = 2 * static_cast<size_t>(p.N);
         // End points in pixels, as cameras give them: the difference quotients then keep enough
         // bits for a division by the step to round differently from the product with 1e8.
         if (trial % 2 == 0)
@@ -299,21 +300,32 @@ TEST(PluckresidObjJacobian, EveryInstructionSetGivesFiveEvaluationsBits) {
                 case 1:  // no image line at all
                     for (int k = 0; k < 18; ++k) p.A[18 * i + k] = 0;
                     break;
-                case 2:
-                    p.A[18 * i + pick(rng) % 18] = std::nan("");
+                case 2:  // NaNs of either sign, to meet each other
+                case 4:
+                    p.A[18 * i + pick(rng) % 18] = std::copysign(NAN, pick(rng) - 19.5);
                     break;
                 case 3:
                     p.E[2 * i + pick(rng) % 2] = INFINITY;
                     break;
+                case 5:
+                case 6:
+                    p.E[2 * i + pick(rng) % 2 + (pick(rng) % 2) * rows] =
+                        std::copysign(NAN, pick(rng) - 19.5);
+                    break;
             }
         }
-        if (trial % 37 == 3) p.T[pick(rng) % 24] = std::nan("");
-        const size_t rows = 2 * static_cast<size_t>(p.N);
+        if (trial % 37 == 3) p.T[pick(rng) % 24] = std::copysign(NAN, pick(rng) - 19.5);
         Vec expectedR(rows), expectedJ(4 * rows);
         straightforward::residuals(expectedR.data(), expectedJ.data(), p.x.data(), p.A.data(),
                                    p.T.data(), p.E.data(), p.N);
         for (double j : expectedJ) finite += std::isfinite(j) && j != 0;
         total += static_cast<int>(expectedJ.size());
+        // The residuals alone, as a call without the Jacobian gets them.
+        const Vec alone = run(p.x, p.A, p.T, p.E, p.N);
+        for (size_t m = 0; m < rows; ++m)
+            EXPECT_TRUE(sameBits(alone[m], expectedR[m]))
+                << "trial " << trial << ", residuals alone, r" << m << ": " << alone[m]
+                << " instead of " << expectedR[m];
         for (pluckresid::Isa isa : isas) {
             if (!pluckresid::supported(isa)) continue;
             Vec r(rows + 1, 7.0), J(4 * rows + 1, 7.0);
