@@ -41,7 +41,7 @@ function(add_mex_command name)
 
   add_library(${name}_kernel STATIC ${ARG_KERNEL})
   target_include_directories(${name}_kernel PUBLIC
-    $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}>)
+    $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}> $<BUILD_INTERFACE:${MEX_HOST_DIR}>)
 
   set(exports -Wl,--version-script=${MEX_EXPORTS})
   if(NOT (MEX_SANITIZE AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang"))

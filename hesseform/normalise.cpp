@@ -22,10 +22,7 @@ void hesseRows(const double* p, double* q, std::size_t M, Isa isa) {
 }
 
 void hesseRows(const double* p, double* q, std::size_t M) {
-    const Isa isa = supported(Isa::kAvx512) ? Isa::kAvx512
-                    : supported(Isa::kAvx2) ? Isa::kAvx2
-                                            : Isa::kBaseline;
-    hesseRows(p, q, M, isa);
+    hesseRows(p, q, M, mexgeom::bestIsa());
 }
 
 }  // namespace hesseform

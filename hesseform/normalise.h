@@ -14,7 +14,7 @@
 
 #include <cstddef>
 
-#include "../host/isa.h"
+#include "isa.h"
 
 namespace hesseform {
 

@@ -1,31 +1,14 @@
-// The rows four at a time, built for AVX2 by the target pragma below (whatever the build's flags),
-// so that the Octave package and build_mex.m get it too. Which instruction set runs is chosen at
-// run time.
-#include <cstddef>
-#include <cstring>
-
-#if defined(__x86_64__) || defined(__i386__)
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
-#elif defined(__GNUC__)
-#pragma GCC target("avx2")
-#endif
-#endif
+// The rows four at a time, built for AVX2.
+#include "target_avx2.h"
 
 #include "normalise_lanes.h"
 
 namespace hesseform {
 
 void rowsAvx2(const double* p, double* q, std::size_t M) {
-#if defined(__x86_64__) || defined(__i386__)
     rowsLanes<4>(p, q, M);
-#else
-    rowsBaseline(p, q, M);  // not built for AVX2 here, and never chosen
-#endif
 }
 
 }  // namespace hesseform
 
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__clang__)
-#pragma clang attribute pop
-#endif
+#include "target_end.h"

@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "../host/lanes.h"
+#include "lanes.h"
 
 namespace hesseform {
 

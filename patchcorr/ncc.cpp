@@ -26,16 +26,6 @@ void scoreAllBaseline(const Batch& b) {
     scoreAllLanes<2>(b);
 }
 
-namespace {
-
-Isa best() {
-    if (supported(Isa::kAvx512)) return Isa::kAvx512;
-    if (supported(Isa::kAvx2)) return Isa::kAvx2;
-    return Isa::kBaseline;
-}
-
-}  // namespace
-
 void scoreAll(const void* X, const int32_t* sizeX, int kindX, const void* Y, const int32_t* sizeY,
               int kindY, const double* u, std::size_t K, const double* H, const double* W,
               int32_t nW, int mode, double undefined, double* scores, Isa isa) {
@@ -54,7 +44,8 @@ void scoreAll(const void* X, const int32_t* sizeX, int kindX, const void* Y, con
 void scoreAll(const void* X, const int32_t* sizeX, int kindX, const void* Y, const int32_t* sizeY,
               int kindY, const double* u, std::size_t K, const double* H, const double* W,
               int32_t nW, int mode, double undefined, double* scores) {
-    scoreAll(X, sizeX, kindX, Y, sizeY, kindY, u, K, H, W, nW, mode, undefined, scores, best());
+    scoreAll(X, sizeX, kindX, Y, sizeY, kindY, u, K, H, W, nW, mode, undefined, scores,
+             mexgeom::bestIsa());
 }
 
 double ncc(const void* X, const int32_t* sizeX, int kindX, const void* Y, const int32_t* sizeY,

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "../host/isa.h"
+#include "isa.h"
 
 namespace patchcorr {
 

@@ -13,7 +13,7 @@
 #include <cstring>
 #include <utility>
 
-#include "../host/lanes.h"
+#include "lanes.h"
 
 #include "ncc.h"
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstddef>
 
-#include "../host/nan.h"
+#include "nan.h"
 
 namespace pluckresid {
 
@@ -86,10 +86,7 @@ void objJacobian(double* r, double* J, const double* x, const double* A, const d
 
 void objJacobian(double* r, double* J, const double* x, const double* A, const double* T,
                  const double* E, int32_t N) {
-    const Isa isa = supported(Isa::kAvx512) ? Isa::kAvx512
-                    : supported(Isa::kAvx2) ? Isa::kAvx2
-                                            : Isa::kBaseline;
-    objJacobian(r, J, x, A, T, E, N, isa);
+    objJacobian(r, J, x, A, T, E, N, mexgeom::bestIsa());
 }
 
 }  // namespace pluckresid

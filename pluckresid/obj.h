@@ -13,7 +13,7 @@
 
 #include <cstdint>
 
-#include "../host/isa.h"
+#include "isa.h"
 
 namespace pluckresid {
 

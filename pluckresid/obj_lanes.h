@@ -15,8 +15,8 @@
 #include <cstring>
 #include <utility>
 
-#include "../host/lanes.h"
-#include "../host/nan.h"
+#include "lanes.h"
+#include "nan.h"
 
 #include "obj.h"
 

@@ -57,38 +57,63 @@ double segmentBaseline(const T* I, const int32_t* size, const double* h, int32_t
     return mexgeom::canonical(total);
 }
 
-Isa best() {
-    static const Isa isa = supported(Isa::kAvx512) ? Isa::kAvx512
-                           : supported(Isa::kAvx2) ? Isa::kAvx2
-                                                   : Isa::kBaseline;
-    return isa;
+// The batch line by line, the element kind dispatched once.
+void filterAllBaseline(const Segments& s) {
+    auto lines = [&](const auto* image, const double* a, const double* b) {
+        return segmentBaseline(image, s.size, s.h, s.m, a, b);
+    };
+    if (s.kind == kDouble) {
+        forEachSegment<double>(s, lines);
+    } else {
+        forEachSegment<uint8_t>(s, lines);
+    }
 }
 
 }  // namespace
 
-double imgraduv(const void* I, const int32_t* size, const double* h, int32_t m, const double* a,
-                const double* b, int32_t kind, Isa isa) {
+namespace {
+
+void run(const Segments& s, Isa isa) {
     switch (isa) {
         case Isa::kAvx512:
-            return segmentAvx512(I, size, kind, h, m, a, b);
+            return filterAllAvx512(s);
         case Isa::kAvx2:
-            return segmentAvx2(I, size, kind, h, m, a, b);
+            return filterAllAvx2(s);
         case Isa::kBaseline:
             break;
     }
-    if (kind == kDouble) return segmentBaseline(static_cast<const double*>(I), size, h, m, a, b);
-    return segmentBaseline(static_cast<const uint8_t*>(I), size, h, m, a, b);
+    filterAllBaseline(s);
+}
+
+}  // namespace
+
+void filterAll(const void* I, const int32_t* size, int32_t kind, const double* h, int32_t m,
+               const double* u1, const double* u2, std::size_t K, double* responses, Isa isa) {
+    run({I, size, kind, h, m, u1, u2, 1.0, K, responses}, isa);
+}
+
+void filterAll(const void* I, const int32_t* size, int32_t kind, const double* h, int32_t m,
+               const double* u1, const double* u2, std::size_t K, double* responses) {
+    run({I, size, kind, h, m, u1, u2, 1.0, K, responses}, mexgeom::bestIsa());
+}
+
+// One segment is a batch of one whose positions count from 0 (a - 0 is a, to the bit).
+double imgraduv(const void* I, const int32_t* size, const double* h, int32_t m, const double* a,
+                const double* b, int32_t kind, Isa isa) {
+    double response;
+    run({I, size, kind, h, m, a, b, 0.0, 1, &response}, isa);
+    return response;
 }
 
 double imgraduv(const void* I, const int32_t* size, const double* h, int32_t m, const double* a,
                 const double* b, int32_t kind) {
-    return imgraduv(I, size, h, m, a, b, kind, best());
+    return imgraduv(I, size, h, m, a, b, kind, mexgeom::bestIsa());
 }
 
 template <typename T>
 double imgraduv(const T* I, const int32_t* size, const double* h, int32_t m, const double* a,
                 const double* b) {
-    return imgraduv(I, size, h, m, a, b, sizeof(T) == 1 ? kUint8 : kDouble, best());
+    return imgraduv(I, size, h, m, a, b, sizeof(T) == 1 ? kUint8 : kDouble, mexgeom::bestIsa());
 }
 
 template double imgraduv<double>(const double*, const int32_t*, const double*, int32_t,

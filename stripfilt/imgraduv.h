@@ -6,9 +6,10 @@
 // element (r, c) sits at the point (r, c).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
-#include "../host/isa.h"
+#include "isa.h"
 
 namespace stripfilt {
 
@@ -40,5 +41,14 @@ using mexgeom::supported;
 // The response on the given instruction set, which must be supported.
 double imgraduv(const void* I, const int32_t* size, const double* h, int32_t m, const double* a,
                 const double* b, int32_t kind, Isa isa);
+
+// The responses of K segments with the element kind and the instruction set chosen once for all:
+// segment k runs from (u1[2k], u1[2k + 1]) to (u2[2k], u2[2k + 1]), 1-based (row, column)
+// positions as the host holds them, and responses[k] is imgraduv of that segment with each
+// position less 1. Segments k0 .. k0 + n - 1 alone: u1 + 2 k0, u2 + 2 k0, n, responses + k0.
+void filterAll(const void* I, const int32_t* size, int32_t kind, const double* h, int32_t m,
+               const double* u1, const double* u2, std::size_t K, double* responses);
+void filterAll(const void* I, const int32_t* size, int32_t kind, const double* h, int32_t m,
+               const double* u1, const double* u2, std::size_t K, double* responses, Isa isa);
 
 }  // namespace stripfilt

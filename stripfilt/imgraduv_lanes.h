@@ -11,19 +11,32 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 #include <utility>
 
-#include "../host/lanes.h"
-#include "../host/nan.h"
+#include "lanes.h"
+#include "nan.h"
 
 #include "imgraduv.h"
 
 namespace stripfilt {
 
-double segmentAvx2(const void* I, const int32_t* size, int32_t kind, const double* h, int32_t m,
-                   const double* a, const double* b);
-double segmentAvx512(const void* I, const int32_t* size, int32_t kind, const double* h, int32_t m,
-                     const double* a, const double* b);
+// The arguments of one batch call (filterAll).
+struct Segments {
+    const void* I;
+    const int32_t* size;
+    int32_t kind;
+    const double* h;
+    int32_t m;
+    const double* u1;  // 2 x K
+    const double* u2;  // 2 x K
+    double origin;     // what the positions count from: 1 as the host gives them, or 0
+    std::size_t K;
+    double* responses;  // K
+};
+
+void filterAllAvx2(const Segments& s);
+void filterAllAvx512(const Segments& s);
 
 namespace {
 
@@ -226,12 +239,29 @@ double segmentLanes(const T* image, const int32_t* size, const double* h, int32_
     return mexgeom::canonical(total);
 }
 
+// Each segment of a batch in turn, its end points turned 0-based, by segment(image, a, b).
+template <typename T, typename Segment>
+void forEachSegment(const Segments& s, Segment segment) {
+    const T* image = static_cast<const T*>(s.I);
+    for (std::size_t k = 0; k < s.K; ++k) {
+        const double a[2] = {s.u1[2 * k] - s.origin, s.u1[2 * k + 1] - s.origin};
+        const double b[2] = {s.u2[2 * k] - s.origin, s.u2[2 * k + 1] - s.origin};
+        s.responses[k] = segment(image, a, b);
+    }
+}
+
+// The batch with W offset lines side by side, the element kind dispatched once.
 template <int W>
-double segmentLanes(const void* I, const int32_t* size, int32_t kind, const double* h, int32_t m,
-                    const double* a, const double* b) {
-    if (kind == kDouble)
-        return segmentLanes<double, W>(static_cast<const double*>(I), size, h, m, a, b);
-    return segmentLanes<uint8_t, W>(static_cast<const uint8_t*>(I), size, h, m, a, b);
+void filterAllLanes(const Segments& s) {
+    auto lanes = [&](const auto* image, const double* a, const double* b) {
+        return segmentLanes<std::remove_cv_t<std::remove_pointer_t<decltype(image)>>, W>(
+            image, s.size, s.h, s.m, a, b);
+    };
+    if (s.kind == kDouble) {
+        forEachSegment<double>(s, lanes);
+    } else {
+        forEachSegment<uint8_t>(s, lanes);
+    }
 }
 
 }  // namespace

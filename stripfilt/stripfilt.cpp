@@ -13,18 +13,6 @@ bool isTwoRowMatrix(const mxArray* u) {
            static_cast<size_t>(mxGetM(u)) == 2;
 }
 
-// Runs the typed kernel over the segments, converting each end point to 0-based positions.
-template <typename T>
-void filterSegments(const void* image, const int32_t* size, const double* h, int32_t m,
-                    const double* u1, const double* u2, size_t K, double* out) {
-    const T* I = static_cast<const T*>(image);
-    for (size_t k = 0; k < K; ++k) {
-        const double a[2] = {u1[2 * k] - 1.0, u1[2 * k + 1] - 1.0};
-        const double b[2] = {u2[2 * k] - 1.0, u2[2 * k + 1] - 1.0};
-        out[k] = stripfilt::imgraduv<T>(I, size, h, m, a, b);
-    }
-}
-
 }  // namespace
 
 extern "C" void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
@@ -66,16 +54,8 @@ extern "C" void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[
     const size_t K = static_cast<size_t>(mxGetN(u1));
 
     plhs[0] = gateway::createDoubles(1, K);
-    double* out = mxGetPr(plhs[0]);
 
-    // One dispatch on the element kind for the whole call.
-    const void* image = mxGetData(I);
-    const double* taps = mxGetPr(h);
-    const double* first = mxGetPr(u1);
-    const double* second = mxGetPr(u2);
-    if (kind == stripfilt::kDouble) {
-        filterSegments<double>(image, size, taps, m, first, second, K, out);
-    } else {
-        filterSegments<uint8_t>(image, size, taps, m, first, second, K, out);
-    }
+    // All segments in one batch: the element kind and the instruction set are chosen once.
+    stripfilt::filterAll(mxGetData(I), size, kind, mxGetPr(h), m, mxGetPr(u1), mxGetPr(u2), K,
+                         mxGetPr(plhs[0]));
 }

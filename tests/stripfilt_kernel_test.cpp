@@ -313,4 +313,47 @@ TEST(Imgraduv, KindFlagSelectsTheElementType) {
     }
 }
 
+// The batch the command runs: each segment of host (1-based) positions gives the response of
+// its end points less 1, on every instruction set, whole or from any first segment on, and
+// writes nothing past its count.
+TEST(FilterAll, EverySegmentGivesItsOwnResponse) {
+    std::mt19937 rng(8);
+    const int32_t M = 21, N = 17, size[2] = {M, N};
+    const std::vector<double> I = randomImage<double>(rng, M, N);
+    const std::vector<uint8_t> bytes = randomImage<uint8_t>(rng, M, N);
+    const std::vector<double> h = {0.25, -1, 0.5};
+    std::vector<double> u1, u2;
+    for (int k = 0; k < 40; ++k) {
+        const Segment s = randomSegment(rng, M, N);
+        u1.insert(u1.end(), {s.a[0], s.a[1]});
+        u2.insert(u2.end(), {s.b[0], s.b[1]});
+    }
+    const std::size_t K = u1.size() / 2, first = 13;
+    for (int32_t kind : {stripfilt::kDouble, stripfilt::kUint8}) {
+        const void* image = kind == stripfilt::kDouble ? static_cast<const void*>(I.data())
+                                                       : static_cast<const void*>(bytes.data());
+        for (stripfilt::Isa isa : kIsas) {
+            if (!stripfilt::supported(isa)) continue;
+            std::vector<double> all(K + 1, 7.0), part(K + 1, 7.0);
+            stripfilt::filterAll(image, size, kind, h.data(), 1, u1.data(), u2.data(), K,
+                                 all.data(), isa);
+            stripfilt::filterAll(image, size, kind, h.data(), 1, u1.data() + 2 * first,
+                                 u2.data() + 2 * first, K - first, part.data() + first, isa);
+            for (std::size_t k = 0; k < K; ++k) {
+                const double a[2] = {u1[2 * k] - 1, u1[2 * k + 1] - 1};
+                const double b[2] = {u2[2 * k] - 1, u2[2 * k + 1] - 1};
+                const double expected =
+                    stripfilt::imgraduv(image, size, h.data(), 1, a, b, kind, isa);
+                EXPECT_TRUE(sameBits(all[k], expected)) << "segment " << k;
+                if (k >= first) {
+                    EXPECT_TRUE(sameBits(part[k], expected)) << "segment " << k;
+                }
+            }
+            EXPECT_EQ(all[K], 7.0) << "wrote past the last response";
+            EXPECT_EQ(part[K], 7.0) << "wrote past the last response";
+            EXPECT_EQ(part[first - 1], 7.0) << "wrote before the first segment";
+        }
+    }
+}
+
 }  // namespace
