@@ -25,8 +25,9 @@ foreach(command ${mex_commands})
   install(FILES ${headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/mexgeom/${command})
 endforeach()
 install(TARGETS mexgeom_kernels EXPORT mexgeomTargets)
-# The kernels' public headers include isa.h, the instruction sets they may be asked to run on.
-install(FILES ${MEX_HOST_DIR}/isa.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/mexgeom/host)
+# The kernels' public headers include isa.h (the instruction sets) and image.h (the image view).
+install(FILES ${MEX_HOST_DIR}/isa.h ${MEX_HOST_DIR}/image.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/mexgeom/host)
 
 string(REPLACE ";" ", " MEX_INSTALLED_COMMANDS "${mex_commands}")
 set(config_dir ${CMAKE_INSTALL_LIBDIR}/cmake/mexgeom)

@@ -4,6 +4,8 @@
 
 namespace hesseform {
 
+using mexgeom::Isa;
+
 // Two lanes: SSE2 on x86, and plain vector code wherever else this is built.
 void rowsBaseline(const double* p, double* q, std::size_t M) {
     rowsLanes<2>(p, q, M);

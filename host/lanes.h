@@ -38,8 +38,8 @@ struct Lanes {
 // eight lanes for AVX-512, four for AVX2, two for SSE2. Correctly rounded like the scalar one.
 template <int W>
 [[gnu::always_inline]] inline typename Lanes<W>::V root(typename Lanes<W>::V s) {
-    using V = typename Lanes<W>::V;
 #if defined(__x86_64__) || defined(__i386__)
+    using V = typename Lanes<W>::V;
     if constexpr (W == 8) return (V)_mm512_sqrt_pd((__m512d)s);
     if constexpr (W == 4) return (V)_mm256_sqrt_pd((__m256d)s);
 #if defined(__SSE2__)

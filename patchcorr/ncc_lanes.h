@@ -13,7 +13,9 @@
 #include <cstring>
 #include <utility>
 
+#include "homography.h"
 #include "lanes.h"
+#include "sampler.h"
 
 #include "ncc.h"
 
@@ -21,12 +23,7 @@ namespace patchcorr {
 
 // The arguments of one batch call.
 struct Batch {
-    const void* X;
-    const int32_t* sizeX;
-    int kindX;
-    const void* Y;
-    const int32_t* sizeY;
-    int kindY;
+    mexgeom::ImageView X, Y;
     const double* u;  // 2 x K
     std::size_t K;
     const double* H;
@@ -86,92 +83,24 @@ struct Prefetcher {
     }
 };
 
-// One image as the lanes read it: elements of type T, column-major, `rows` elements per column;
-// element (r, c) lies at offset r + c * rows.
-//
-// Sampling runs in two steps, so that the loads of a stretch of samples do not wait on the
-// arithmetic that places them: locate() turns the lanes' positions into element offsets and
-// fractions, value() reads and blends the elements.
-template <typename T, int W>
-struct Reader {
-    using V = typename Lanes<W>::V;
-    using I = typename Lanes<W>::I;
-    using O = typename Lanes<W>::O;
-
-    const T* I0;
-    int64_t rows;
-
-    // The 0-based positions (p, q) lie inside 1 <= p < rows - 1, 1 <= q < columns - 1 in every
-    // lane: r and c are their truncations to the grid, fr and fc what the truncation removed.
-    [[gnu::always_inline]] inline void locate(V p, V q, int64_t* offset, V& fr, V& fc) const {
-#if defined(__x86_64__) || defined(__i386__)
-        if constexpr (W == 8) {
-            // Straight to 64-bit integers and back, which AVX-512 does in one instruction each.
-            const O r = (O)_mm512_cvttpd_epi64((__m512d)p), c = (O)_mm512_cvttpd_epi64((__m512d)q);
-            // c and rows are below 2^31: the low halves' product is the whole product.
-            const O o = r + (O)_mm512_mul_epu32((__m512i)c, _mm512_set1_epi64(rows));
-            std::memcpy(offset, &o, sizeof o);
-            fr = p - (V)_mm512_cvtepi64_pd((__m512i)r);
-            fc = q - (V)_mm512_cvtepi64_pd((__m512i)c);
-            return;
-        }
-#endif
-        const I r = __builtin_convertvector(p, I), c = __builtin_convertvector(q, I);
-        const O o = __builtin_convertvector(r, O) + __builtin_convertvector(c, O) * rows;
-        std::memcpy(offset, &o, sizeof o);
-        fr = p - __builtin_convertvector(r, V);
-        fc = q - __builtin_convertvector(c, V);
+// The elements of rows r0..r1 in columns c0..c1 of an image (column-major, `rows` by `columns`),
+// clamped to it, as a box for the prefetcher; empty when the box misses the image or a bound is
+// NaN.
+template <typename T>
+Box boxOf(const T* elements, int64_t rows, int32_t columns, double r0, double r1, double c0,
+          double c1) {
+    const double lastRow = static_cast<double>(rows - 1), lastColumn = columns - 1.0;
+    if (!(r0 <= r1 && c0 <= c1 && r1 >= 0 && c1 >= 0 && r0 <= lastRow && c0 <= lastColumn)) {
+        return {};
     }
-
-    // Truncation to the grid, or the bilinear blend of the four neighbours, first along the rows.
-    template <bool Bilinear>
-    [[gnu::always_inline]] inline V value(const int64_t* offset, V fr, V fc) const {
-        constexpr auto lanes = std::make_index_sequence<W>();
-        if constexpr (!Bilinear) {
-            return at(offset, lanes);
-        } else {
-            V e00, e10, e01, e11;
-            pairs(offset, 0, e00, e10, lanes);
-            pairs(offset, rows, e01, e11, lanes);
-            return (1 - fc) * ((1 - fr) * e00 + fr * e10) + fc * ((1 - fr) * e01 + fr * e11);
-        }
-    }
-
-    // The elements at the lanes' offsets, as doubles. Bytes are gathered as integers and
-    // converted together.
-    template <std::size_t... L>
-    [[gnu::always_inline]] inline V at(const int64_t* offset, std::index_sequence<L...>) const {
-        if constexpr (sizeof(T) == 1) {
-            const I bytes = {static_cast<int32_t>(I0[offset[L]])...};
-            return __builtin_convertvector(bytes, V);
-        } else {
-            return V{static_cast<double>(I0[offset[L]])...};
-        }
-    }
-
-    // The element at each lane's offset plus `shift` (upper) and the one below it (lower).
-    template <std::size_t... L>
-    [[gnu::always_inline]] inline void pairs(const int64_t* offset, int64_t shift, V& upper,
-                                             V& lower, std::index_sequence<L...> lanes) const {
-        mexgeom::neighbourPairs<T, W>(I0 + shift, offset, upper, lower, lanes);
-    }
-
-    // The elements of rows r0..r1 in columns c0..c1, clamped to the image, as a box for the
-    // prefetcher below; empty when the box misses the image or a bound is NaN.
-    Box box(double r0, double r1, double c0, double c1, int32_t columns) const {
-        const double lastRow = static_cast<double>(rows - 1), lastColumn = columns - 1.0;
-        if (!(r0 <= r1 && c0 <= c1 && r1 >= 0 && c1 >= 0 && r0 <= lastRow && c0 <= lastColumn)) {
-            return {};
-        }
-        const int64_t top = static_cast<int64_t>(r0 < 0 ? 0 : r0);
-        const int64_t bottom = static_cast<int64_t>(r1 > lastRow ? lastRow : r1);
-        const int64_t left = static_cast<int64_t>(c0 < 0 ? 0 : c0);
-        const int64_t right = static_cast<int64_t>(c1 > lastColumn ? lastColumn : c1);
-        return {reinterpret_cast<const char*>(I0 + top + left * rows),
-                static_cast<int64_t>(sizeof(T)) * rows, right - left + 1,
-                static_cast<int64_t>(sizeof(T)) * (bottom - top)};
-    }
-};
+    const int64_t top = static_cast<int64_t>(r0 < 0 ? 0 : r0);
+    const int64_t bottom = static_cast<int64_t>(r1 > lastRow ? lastRow : r1);
+    const int64_t left = static_cast<int64_t>(c0 < 0 ? 0 : c0);
+    const int64_t right = static_cast<int64_t>(c1 > lastColumn ? lastColumn : c1);
+    return {reinterpret_cast<const char*>(elements + top + left * rows),
+            static_cast<int64_t>(sizeof(T)) * rows, right - left + 1,
+            static_cast<int64_t>(sizeof(T)) * (bottom - top)};
+}
 
 // The window's extent: the least and greatest row and column offsets of its samples.
 struct Extent {
@@ -213,16 +142,16 @@ template <typename TX, typename TY, bool Bilinear, int W>
 void scoreLanes(const Batch& b) {
     using V = typename Lanes<W>::V;
     using M = typename Lanes<W>::M;
-    const Reader<TX, W> X = {static_cast<const TX*>(b.X), b.sizeX[0]};
-    const Reader<TY, W> Y = {static_cast<const TY*>(b.Y), b.sizeY[0]};
-    const double limitRX = b.sizeX[0] - 1.0, limitCX = b.sizeX[1] - 1.0;
-    const double limitRY = b.sizeY[0] - 1.0, limitCY = b.sizeY[1] - 1.0;
+    const mexgeom::LaneSampler<TX, W> X = {static_cast<const TX*>(b.X.elements), b.X.rows};
+    const mexgeom::LaneSampler<TY, W> Y = {static_cast<const TY*>(b.Y.elements), b.Y.rows};
+    const double limitRX = b.X.rows - 1.0, limitCX = b.X.columns - 1.0;
+    const double limitRY = b.Y.rows - 1.0, limitCY = b.Y.columns - 1.0;
     const double* H = b.H;
     const double* Wp = b.W;
 
     // With fewer than 3 rows or columns in an image no sample is ever inside; and the lanes left
     // out of a sample read element (1, 1), which then exists.
-    if (b.sizeX[0] < 3 || b.sizeX[1] < 3 || b.sizeY[0] < 3 || b.sizeY[1] < 3) {
+    if (b.X.rows < 3 || b.X.columns < 3 || b.Y.rows < 3 || b.Y.columns < 3) {
         for (std::size_t k = 0; k < b.K; ++k) b.scores[k] = b.undefined;
         return;
     }
@@ -232,8 +161,8 @@ void scoreLanes(const Batch& b) {
     // would fetch mostly elements it never reads.
     const Extent e = extentOf(Wp, b.nW);
     const double box = (e.dr1 - e.dr0 + 1) * (e.dc1 - e.dc0 + 1);
-    const double bytes = static_cast<double>(sizeof(TX)) * b.sizeX[0] * b.sizeX[1] +
-                         static_cast<double>(sizeof(TY)) * b.sizeY[0] * b.sizeY[1];
+    const double bytes = static_cast<double>(sizeof(TX)) * b.X.rows * b.X.columns +
+                         static_cast<double>(sizeof(TY)) * b.Y.rows * b.Y.columns;
     const bool prefetch = bytes >= (1 << 20) && b.nW > 0 && box <= 4.0 * b.nW + 64;
     const double reachR = magnitude(e.dr0) > magnitude(e.dr1) ? magnitude(e.dr0) : magnitude(e.dr1);
     const double reachC = magnitude(e.dc0) > magnitude(e.dc1) ? magnitude(e.dc0) : magnitude(e.dc1);
@@ -247,20 +176,19 @@ void scoreLanes(const Batch& b) {
         ahead = {};
         for (std::size_t k = k0; k < k0 + W && k < b.K; ++k) {
             const double u1 = point(k, 0), u2 = point(k, 1);
-            ahead.add(X.box(u1 + e.dr0 - 1, u1 + e.dr1, u2 + e.dc0 - 1, u2 + e.dc1, b.sizeX[1]));
-            const double g1 = H[0] * u1 + H[3] * u2 + H[6], g2 = H[1] * u1 + H[4] * u2 + H[7];
-            const double g3 = H[2] * u1 + H[5] * u2 + H[8];
-            const double c1 = g1 / g3, c2 = g2 / g3;
+            ahead.add(boxOf(X.elements, X.rows, b.X.columns, u1 + e.dr0 - 1, u1 + e.dr1,
+                            u2 + e.dc0 - 1, u2 + e.dc1));
+            const LocalMap<double> map = localMap(H, u1, u2);
+            const double c1 = map.c1, c2 = map.c2;
             // The offsets' images under the Jacobian stay within these reaches of the centre. The
             // box about them is fetched only when it is about as compact as the window in X: a
             // Jacobian that stretches or flattens the window (rank-deficient: one reach 0, the
             // other as wide as Y) would fetch mostly elements the window never reads.
-            const double rr = magnitude((H[0] - c1 * H[2]) / g3) * reachR +
-                              magnitude((H[3] - c1 * H[5]) / g3) * reachC;
-            const double rc = magnitude((H[1] - c2 * H[2]) / g3) * reachR +
-                              magnitude((H[4] - c2 * H[5]) / g3) * reachC;
+            const double rr = magnitude(map.J[0]) * reachR + magnitude(map.J[2]) * reachC;
+            const double rc = magnitude(map.J[1]) * reachR + magnitude(map.J[3]) * reachC;
             if ((2 * rr + 2) * (2 * rc + 2) <= 4 * box + 64) {
-                ahead.add(Y.box(c1 - rr - 1, c1 + rr, c2 - rc - 1, c2 + rc, b.sizeY[1]));
+                ahead.add(boxOf(Y.elements, Y.rows, b.Y.columns, c1 - rr - 1, c1 + rr, c2 - rc - 1,
+                                c2 + rc));
             }
         }
     };
@@ -288,12 +216,9 @@ void scoreLanes(const Batch& b) {
             u2[l] = point(k0 + l, 1);
         }
         // Centre in Y (1-based) and the Jacobian there, as Htimes and dhom form them.
-        const V g1 = H[0] * u1 + H[3] * u2 + H[6];
-        const V g2 = H[1] * u1 + H[4] * u2 + H[7];
-        const V g3 = H[2] * u1 + H[5] * u2 + H[8];
-        const V c1 = g1 / g3, c2 = g2 / g3;
-        const V J0 = (H[0] - c1 * H[2]) / g3, J1 = (H[1] - c2 * H[2]) / g3;
-        const V J2 = (H[3] - c1 * H[5]) / g3, J3 = (H[4] - c2 * H[5]) / g3;
+        const LocalMap<V> map = localMap(H, u1, u2);
+        const V c1 = map.c1, c2 = map.c2;
+        const V J0 = map.J[0], J1 = map.J[1], J2 = map.J[2], J3 = map.J[3];
 
         // Lanes left out of a sample add zeros, which change no sum: a sum that starts at +0
         // never becomes -0, and x + 0 = x for every other x, NaN and infinities included.
@@ -319,8 +244,14 @@ void scoreLanes(const Batch& b) {
             ahead.step(perStretch);
             for (int32_t s = 0; s < stretch; ++s) {
                 const double w = Wp[3 * (static_cast<std::size_t>(j0) + s) + 2];
-                const V x = X.template value<Bilinear>(offsetX[s], frX[s], fcX[s]);
-                const V y = Y.template value<Bilinear>(offsetY[s], frY[s], fcY[s]);
+                V x, y;
+                if constexpr (Bilinear) {
+                    x = X.bilinear(offsetX[s], frX[s], fcX[s]);
+                    y = Y.bilinear(offsetY[s], frY[s], fcY[s]);
+                } else {
+                    x = X.nearest(offsetX[s]);
+                    y = Y.nearest(offsetY[s]);
+                }
                 const M in = inside[s];
                 const V wx = w * x, wy = w * y;
                 n -= in;
@@ -341,7 +272,7 @@ void scoreLanes(const Batch& b) {
 
 template <int W>
 void scoreAllLanes(const Batch& b) {
-    const bool xBytes = b.kindX != kDouble, yBytes = b.kindY != kDouble;
+    const bool xBytes = b.X.kind != mexgeom::kDouble, yBytes = b.Y.kind != mexgeom::kDouble;
     const bool bilinear = b.mode == kBilinear;
     if (!xBytes && !yBytes) {
         bilinear ? scoreLanes<double, double, true, W>(b) : scoreLanes<double, double, false, W>(b);

@@ -36,12 +36,9 @@ constexpr double kInverseStep = 1e8;
 void objJacobian(double* r, double* J, const double* x, const double* A, const double* T,
                  const double* E, int32_t N);
 
-// The instruction sets of isa.h; every one gives the same bits.
-using mexgeom::Isa;
-using mexgeom::supported;
-
-// objJacobian on the given instruction set, which must be supported.
+// objJacobian on the given instruction set of isa.h, which must be supported; every one gives
+// the same bits.
 void objJacobian(double* r, double* J, const double* x, const double* A, const double* T,
-                 const double* E, int32_t N, Isa isa);
+                 const double* E, int32_t N, mexgeom::Isa isa);
 
 }  // namespace pluckresid

@@ -16,6 +16,7 @@
 
 #include "lanes.h"
 #include "nan.h"
+#include "sampler.h"
 
 #include "imgraduv.h"
 
@@ -23,9 +24,7 @@ namespace stripfilt {
 
 // The arguments of one batch call (filterAll).
 struct Segments {
-    const void* I;
-    const int32_t* size;
-    int32_t kind;
+    mexgeom::ImageView I;
     const double* h;
     int32_t m;
     const double* u1;  // 2 x K
@@ -107,66 +106,13 @@ inline Span insideSpan(int32_t n, double d, double c, double a, double limit) {
 
 using mexgeom::Lanes;
 
-// The image as the lanes read it: elements of type T, column-major, `rows` elements per column.
-// Sampling runs in two steps, so that the loads of a stretch of samples do not wait on the
-// arithmetic that places them: locate() turns the lanes' positions into element offsets and
-// fractions, value() reads the four neighbours and blends them.
-template <typename T, int W>
-struct Reader {
-    using V = typename Lanes<W>::V;
-    using I = typename Lanes<W>::I;
-    using O = typename Lanes<W>::O;
-
-    const T* I0;
-    int64_t rows;
-
-    // Inside positions: -1 < p < size - 1 on both axes. t = p truncated toward zero (0 for p
-    // between -1 and 0), f = p - t, negative there.
-    [[gnu::always_inline]] inline void locate(V p1, V p2, int64_t* offset, V& f1, V& f2) const {
-#if defined(__x86_64__) || defined(__i386__)
-        if constexpr (W == 8) {
-            // Straight to 64-bit integers and back, which AVX-512 does in one instruction each.
-            const O t1 = (O)_mm512_cvttpd_epi64((__m512d)p1);
-            const O t2 = (O)_mm512_cvttpd_epi64((__m512d)p2);
-            // t2 and rows are below 2^31: the low halves' product is the whole product.
-            const O o = t1 + (O)_mm512_mul_epu32((__m512i)t2, _mm512_set1_epi64(rows));
-            std::memcpy(offset, &o, sizeof o);
-            f1 = p1 - (V)_mm512_cvtepi64_pd((__m512i)t1);
-            f2 = p2 - (V)_mm512_cvtepi64_pd((__m512i)t2);
-            return;
-        }
-#endif
-        const I t1 = __builtin_convertvector(p1, I), t2 = __builtin_convertvector(p2, I);
-        const O o = __builtin_convertvector(t1, O) + __builtin_convertvector(t2, O) * rows;
-        std::memcpy(offset, &o, sizeof o);
-        f1 = p1 - __builtin_convertvector(t1, V);
-        f2 = p2 - __builtin_convertvector(t2, V);
-    }
-
-    // The bilinear value, along the first axis first (in column t2, then in column t2 + 1).
-    [[gnu::always_inline]] inline V value(const int64_t* offset, V f1, V f2) const {
-        constexpr auto lanes = std::make_index_sequence<W>();
-        V e00, e10, e01, e11;
-        pairs(offset, 0, e00, e10, lanes);
-        pairs(offset, rows, e01, e11, lanes);
-        return (1 - f2) * ((1 - f1) * e00 + f1 * e10) + f2 * ((1 - f1) * e01 + f1 * e11);
-    }
-
-    // The element at each lane's offset plus `shift` (upper) and the one below it (lower).
-    template <std::size_t... L>
-    [[gnu::always_inline]] inline void pairs(const int64_t* offset, int64_t shift, V& upper,
-                                             V& lower, std::index_sequence<L...> lanes) const {
-        mexgeom::neighbourPairs<T, W>(I0 + shift, offset, upper, lower, lanes);
-    }
-};
-
 // The response of the segment from a to b, with W offset lines at a time side by side.
 template <typename T, int W>
 double segmentLanes(const T* image, const int32_t* size, const double* h, int32_t m,
                     const double* a, const double* b) {
     using V = typename Lanes<W>::V;
     using M = typename Lanes<W>::M;
-    const Reader<T, W> reader = {image, size[0]};
+    const mexgeom::LaneSampler<T, W> sampler = {image, size[0]};
     const double limit1 = insideLimit(size[0]), limit2 = insideLimit(size[1]);
     const double a1 = a[0], a2 = a[1];
     const double e1 = b[0] - a1, e2 = b[1] - a2;
@@ -223,10 +169,10 @@ double segmentLanes(const T* image, const int32_t* size, const double* h, int32_
                 // A NaN position fails every comparison and is left out like one outside.
                 const M inside = (p1 > -1) & (p1 < limit1) & (p2 > -1) & (p2 < limit2) & used;
                 in[s] = inside;
-                reader.locate(inside ? p1 : V{}, inside ? p2 : V{}, offset[s], f1[s], f2[s]);
+                sampler.locate(inside ? p1 : V{}, inside ? p2 : V{}, offset[s], f1[s], f2[s]);
             }
             for (int32_t s = 0; s < stretch; ++s) {
-                const V v = reader.value(offset[s], f1[s], f2[s]);
+                const V v = sampler.bilinear(offset[s], f1[s], f2[s]);
                 const M take = in[s] & (v != kOutside);
                 sum += (V)((M)(w * v) & take);
                 count -= take;
@@ -242,22 +188,23 @@ double segmentLanes(const T* image, const int32_t* size, const double* h, int32_
 // Each segment of a batch in turn, its end points turned 0-based, by segment(image, a, b).
 template <typename T, typename Segment>
 void forEachSegment(const Segments& s, Segment segment) {
-    const T* image = static_cast<const T*>(s.I);
+    const T* image = static_cast<const T*>(s.I.elements);
+    const int32_t size[2] = {s.I.rows, s.I.columns};
     for (std::size_t k = 0; k < s.K; ++k) {
         const double a[2] = {s.u1[2 * k] - s.origin, s.u1[2 * k + 1] - s.origin};
         const double b[2] = {s.u2[2 * k] - s.origin, s.u2[2 * k + 1] - s.origin};
-        s.responses[k] = segment(image, a, b);
+        s.responses[k] = segment(image, size, a, b);
     }
 }
 
 // The batch with W offset lines side by side, the element kind dispatched once.
 template <int W>
 void filterAllLanes(const Segments& s) {
-    auto lanes = [&](const auto* image, const double* a, const double* b) {
+    auto lanes = [&](const auto* image, const int32_t* size, const double* a, const double* b) {
         return segmentLanes<std::remove_cv_t<std::remove_pointer_t<decltype(image)>>, W>(
-            image, s.size, s.h, s.m, a, b);
+            image, size, s.h, s.m, a, b);
     };
-    if (s.kind == kDouble) {
+    if (s.I.kind == mexgeom::kDouble) {
         forEachSegment<double>(s, lanes);
     } else {
         forEachSegment<uint8_t>(s, lanes);

@@ -23,10 +23,10 @@ extern "C" void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[
     int32_t kind;
     switch (mxGetClassID(I)) {
         case mxDOUBLE_CLASS:
-            kind = stripfilt::kDouble;
+            kind = mexgeom::kDouble;
             break;
         case mxUINT8_CLASS:
-            kind = stripfilt::kUint8;
+            kind = mexgeom::kUint8;
             break;
         default:
             gateway::fail("I must be either double or uint8.");
@@ -34,7 +34,6 @@ extern "C" void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[
     if (mxIsSparse(I)) gateway::fail("I must not be sparse.");
     // Larger sizes would be truncated in the kernel's 32-bit size pair.
     if (!gateway::fitsSizePair(I)) gateway::fail("I is too large.");
-    const int32_t size[2] = {static_cast<int32_t>(mxGetM(I)), static_cast<int32_t>(mxGetN(I))};
 
     const mxArray* h = prhs[IN_H];
     if (!mxIsDouble(h)) gateway::fail("h must be double vector.");
@@ -56,6 +55,7 @@ extern "C" void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[
     plhs[0] = gateway::createDoubles(1, K);
 
     // All segments in one batch: the element kind and the instruction set are chosen once.
-    stripfilt::filterAll(mxGetData(I), size, kind, mxGetPr(h), m, mxGetPr(u1), mxGetPr(u2), K,
-                         mxGetPr(plhs[0]));
+    const mexgeom::ImageView image = {mxGetData(I), static_cast<int32_t>(mxGetM(I)),
+                                      static_cast<int32_t>(mxGetN(I)), kind};
+    stripfilt::filterAll(image, mxGetPr(h), m, mxGetPr(u1), mxGetPr(u2), K, mxGetPr(plhs[0]));
 }

@@ -115,6 +115,7 @@ struct Image {
     const void* data() const {
         return kind == 0 ? static_cast<const void*>(values.data()) : bytes.data();
     }
+    mexgeom::ImageView view() const { return {data(), size[0], size[1], kind}; }
 };
 
 // An image of the given size, or of a random size (below 0).
@@ -135,8 +136,8 @@ Image randomImage(Draw& d, int32_t rows = -1, int32_t columns = -1) {
 
 TEST(ScoreAll, EveryInstructionSetGivesThePointLoopsBits) {
     Draw d{std::mt19937(11)};
-    const patchcorr::Isa isas[] = {patchcorr::Isa::kBaseline, patchcorr::Isa::kAvx2,
-                                   patchcorr::Isa::kAvx512};
+    const mexgeom::Isa isas[] = {mexgeom::Isa::kBaseline, mexgeom::Isa::kAvx2,
+                                 mexgeom::Isa::kAvx512};
     int scored = 0, total = 0;
     for (int trial = 0; trial < 1500; ++trial) {
         // Y: X itself, another image of its size, or any image.
@@ -179,11 +180,11 @@ TEST(ScoreAll, EveryInstructionSetGivesThePointLoopsBits) {
             scored += !std::isnan(expected[k]);
             ++total;
         }
-        for (patchcorr::Isa isa : isas) {
-            if (!patchcorr::supported(isa)) continue;
+        for (mexgeom::Isa isa : isas) {
+            if (!mexgeom::supported(isa)) continue;
             std::vector<double> got(K + 1, 7.0);
-            patchcorr::scoreAll(X.data(), X.size, X.kind, Y.data(), Y.size, Y.kind, u.data(), K, H,
-                                W.data(), nW, mode, kUndefined, got.data(), isa);
+            patchcorr::scoreAll(X.view(), Y.view(), u.data(), K, H, W.data(), nW, mode, kUndefined,
+                                got.data(), isa);
             for (std::size_t k = 0; k < K; ++k) {
                 EXPECT_EQ(std::memcmp(&got[k], &expected[k], sizeof(double)), 0)
                     << "trial " << trial << ", instruction set " << static_cast<int>(isa)
@@ -228,13 +229,12 @@ TEST(ScoreAll, PrefetchingLargeImagesKeepsThePointLoopsBits) {
     for (const Image& Y : images) {
         for (const auto& m : maps) {
             for (int mode : {patchcorr::kNearest, patchcorr::kBilinear}) {
-                for (patchcorr::Isa isa :
-                     {patchcorr::Isa::kBaseline, patchcorr::Isa::kAvx2, patchcorr::Isa::kAvx512}) {
-                    if (!patchcorr::supported(isa)) continue;
+                for (mexgeom::Isa isa :
+                     {mexgeom::Isa::kBaseline, mexgeom::Isa::kAvx2, mexgeom::Isa::kAvx512}) {
+                    if (!mexgeom::supported(isa)) continue;
                     std::vector<double> got(K);
-                    patchcorr::scoreAll(X.data(), X.size, X.kind, Y.data(), Y.size, Y.kind,
-                                        u.data(), K, m.H, W.data(), 49, mode, kUndefined,
-                                        got.data(), isa);
+                    patchcorr::scoreAll(X.view(), Y.view(), u.data(), K, m.H, W.data(), 49, mode,
+                                        kUndefined, got.data(), isa);
                     for (std::size_t k = 0; k < K; ++k) {
                         const double expected =
                             straightforward::ncc(X.data(), X.size, X.kind, Y.data(), Y.size, Y.kind,

@@ -278,8 +278,8 @@ TEST(PluckresidObj, ResidualsAreSignedImageDistancesFromTheProjectedLine) {
 // and the degenerate cases among the draws: cameras whose image line vanishes or has no normal,
 // NaN and infinite inputs, and parameters so large that the step is lost in rounding.
 TEST(PluckresidObjJacobian, EveryInstructionSetGivesFiveEvaluationsBits) {
-    const pluckresid::Isa isas[] = {pluckresid::Isa::kBaseline, pluckresid::Isa::kAvx2,
-                                    pluckresid::Isa::kAvx512};
+    const mexgeom::Isa isas[] = {mexgeom::Isa::kBaseline, mexgeom::Isa::kAvx2,
+                                 mexgeom::Isa::kAvx512};
     std::mt19937 rng(17);
     std::uniform_int_distribution<int> pick(0, 39);
     int finite = 0, total = 0;
@@ -326,8 +326,8 @@ TEST(PluckresidObjJacobian, EveryInstructionSetGivesFiveEvaluationsBits) {
             EXPECT_TRUE(sameBits(alone[m], expectedR[m]))
                 << "trial " << trial << ", residuals alone, r" << m << ": " << alone[m]
                 << " instead of " << expectedR[m];
-        for (pluckresid::Isa isa : isas) {
-            if (!pluckresid::supported(isa)) continue;
+        for (mexgeom::Isa isa : isas) {
+            if (!mexgeom::supported(isa)) continue;
             Vec r(rows + 1, 7.0), J(4 * rows + 1, 7.0);
             pluckresid::objJacobian(r.data(), J.data(), p.x.data(), p.A.data(), p.T.data(),
                                     p.E.data(), p.N, isa);

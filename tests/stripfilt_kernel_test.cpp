@@ -82,15 +82,14 @@ double kernel(const std::vector<T>& I, int32_t M, int32_t N, const std::vector<d
 
 // The same on a chosen instruction set.
 template <typename T>
-double kernelOn(stripfilt::Isa isa, const std::vector<T>& I, int32_t M, int32_t N,
+double kernelOn(mexgeom::Isa isa, const std::vector<T>& I, int32_t M, int32_t N,
                 const std::vector<double>& h, const double a[2], const double b[2]) {
     const int32_t size[2] = {M, N};
     return stripfilt::imgraduv(I.data(), size, h.data(), static_cast<int32_t>(h.size() / 2), a, b,
-                               sizeof(T) == 1 ? stripfilt::kUint8 : stripfilt::kDouble, isa);
+                               sizeof(T) == 1 ? mexgeom::kUint8 : mexgeom::kDouble, isa);
 }
 
-const stripfilt::Isa kIsas[] = {stripfilt::Isa::kBaseline, stripfilt::Isa::kAvx2,
-                                stripfilt::Isa::kAvx512};
+const mexgeom::Isa kIsas[] = {mexgeom::Isa::kBaseline, mexgeom::Isa::kAvx2, mexgeom::Isa::kAvx512};
 
 // Segments that cross the image border in every way: short and long, from inside, outside and on
 // the border lines, axis-aligned ones on integer and half-integer positions (which put samples
@@ -184,8 +183,8 @@ void compareWithReference(uint32_t seed) {
         for (int k = 0; k < 50; ++k) {
             const Segment s = randomSegment(rng, M, N);
             const double expected = reference(I, M, N, h, s.a, s.b);
-            for (stripfilt::Isa isa : kIsas) {
-                if (!stripfilt::supported(isa)) continue;
+            for (mexgeom::Isa isa : kIsas) {
+                if (!mexgeom::supported(isa)) continue;
                 const double got = kernelOn(isa, I, M, N, h, s.a, s.b);
                 EXPECT_TRUE(sameBits(got, expected))
                     << "instruction set " << static_cast<int>(isa) << ", image " << M << " x " << N
@@ -329,16 +328,16 @@ TEST(FilterAll, EverySegmentGivesItsOwnResponse) {
         u2.insert(u2.end(), {s.b[0], s.b[1]});
     }
     const std::size_t K = u1.size() / 2, first = 13;
-    for (int32_t kind : {stripfilt::kDouble, stripfilt::kUint8}) {
-        const void* image = kind == stripfilt::kDouble ? static_cast<const void*>(I.data())
-                                                       : static_cast<const void*>(bytes.data());
-        for (stripfilt::Isa isa : kIsas) {
-            if (!stripfilt::supported(isa)) continue;
+    for (int32_t kind : {mexgeom::kDouble, mexgeom::kUint8}) {
+        const void* image = kind == mexgeom::kDouble ? static_cast<const void*>(I.data())
+                                                     : static_cast<const void*>(bytes.data());
+        for (mexgeom::Isa isa : kIsas) {
+            if (!mexgeom::supported(isa)) continue;
             std::vector<double> all(K + 1, 7.0), part(K + 1, 7.0);
-            stripfilt::filterAll(image, size, kind, h.data(), 1, u1.data(), u2.data(), K,
-                                 all.data(), isa);
-            stripfilt::filterAll(image, size, kind, h.data(), 1, u1.data() + 2 * first,
-                                 u2.data() + 2 * first, K - first, part.data() + first, isa);
+            const mexgeom::ImageView view = {image, M, N, kind};
+            stripfilt::filterAll(view, h.data(), 1, u1.data(), u2.data(), K, all.data(), isa);
+            stripfilt::filterAll(view, h.data(), 1, u1.data() + 2 * first, u2.data() + 2 * first,
+                                 K - first, part.data() + first, isa);
             for (std::size_t k = 0; k < K; ++k) {
                 const double a[2] = {u1[2 * k] - 1, u1[2 * k + 1] - 1};
                 const double b[2] = {u2[2 * k] - 1, u2[2 * k + 1] - 1};
