@@ -95,7 +95,7 @@ std::vector<bench::Line> setup(bool small) {
                         for (std::size_t k = 0; k < d.w.K; ++k) {
                             scores[k] = straightforward::ncc(X, sizeX, c.uint8, Yp, sizeY, c.uint8,
                                                              &d.w.u[2 * k], H, d.w.W.data(), d.w.nW,
-                                                             c.bilinear);
+                                                             c.bilinear, mxGetNaN());
                         }
                         benchmark::DoNotOptimize(scores.data());
                     }
