@@ -12,15 +12,7 @@ void rowsBaseline(const double* p, double* q, std::size_t M) {
 }
 
 void hesseRows(const double* p, double* q, std::size_t M, Isa isa) {
-    switch (isa) {
-        case Isa::kAvx512:
-            return rowsAvx512(p, q, M);
-        case Isa::kAvx2:
-            return rowsAvx2(p, q, M);
-        case Isa::kBaseline:
-            break;
-    }
-    rowsBaseline(p, q, M);
+    mexgeom::variantFor(isa, rowsBaseline, rowsAvx2, rowsAvx512)(p, q, M);
 }
 
 void hesseRows(const double* p, double* q, std::size_t M) {

@@ -38,4 +38,10 @@ inline Isa bestIsa() {
     return best;
 }
 
+// Of a kernel's three builds, the one for isa.
+template <typename F>
+F variantFor(Isa isa, F baseline, F avx2, F avx512) {
+    return isa == Isa::kAvx512 ? avx512 : isa == Isa::kAvx2 ? avx2 : baseline;
+}
+
 }  // namespace mexgeom

@@ -25,15 +25,7 @@ void scoreAll(const ImageView& X, const ImageView& Y, const double* u, std::size
               const double* H, const double* W, int32_t nW, int mode, double undefined,
               double* scores, Isa isa) {
     const Batch b = {X, Y, u, K, H, W, nW, mode, undefined, scores};
-    switch (isa) {
-        case Isa::kAvx512:
-            return scoreAllAvx512(b);
-        case Isa::kAvx2:
-            return scoreAllAvx2(b);
-        case Isa::kBaseline:
-            break;
-    }
-    scoreAllBaseline(b);
+    mexgeom::variantFor(isa, scoreAllBaseline, scoreAllAvx2, scoreAllAvx512)(b);
 }
 
 void scoreAll(const ImageView& X, const ImageView& Y, const double* u, std::size_t K,

@@ -46,15 +46,8 @@ void objJacobianBaseline(double* r, double* J, const double* x, const double* A,
 
 void objJacobian(double* r, double* J, const double* x, const double* A, const double* T,
                  const double* E, int32_t N, Isa isa) {
-    switch (isa) {
-        case Isa::kAvx512:
-            return objJacobianAvx512(r, J, x, A, T, E, N);
-        case Isa::kAvx2:
-            return objJacobianAvx2(r, J, x, A, T, E, N);
-        case Isa::kBaseline:
-            break;
-    }
-    objJacobianBaseline(r, J, x, A, T, E, N);
+    mexgeom::variantFor(isa, objJacobianBaseline, objJacobianAvx2, objJacobianAvx512)(r, J, x, A, T,
+                                                                                      E, N);
 }
 
 void objJacobian(double* r, double* J, const double* x, const double* A, const double* T,

@@ -66,15 +66,7 @@ void filterAllBaseline(const Segments& s) {
 namespace {
 
 void run(const Segments& s, Isa isa) {
-    switch (isa) {
-        case Isa::kAvx512:
-            return filterAllAvx512(s);
-        case Isa::kAvx2:
-            return filterAllAvx2(s);
-        case Isa::kBaseline:
-            break;
-    }
-    filterAllBaseline(s);
+    mexgeom::variantFor(isa, filterAllBaseline, filterAllAvx2, filterAllAvx512)(s);
 }
 
 }  // namespace

@@ -69,12 +69,7 @@ double score1(Inputs in) {
     return s.size() == 1 ? s[0] : -99;
 }
 
-struct MessageCase {
-    const char* name;
-    std::function<Inputs()> inputs;
-    const char* message;
-    long createBudget = -1;
-};
+using support::MessageCase;
 
 TEST(PatchcorrGateway, ReportsTheFirstFailingTest) {
     using testhost::ofClass;
@@ -221,10 +216,7 @@ TEST(PatchcorrGateway, ReportsTheFirstFailingTest) {
          },
          "Bad size of u."},
     };
-    for (const MessageCase& c : cases) {
-        EXPECT_EQ(support::errorOf("patchcorr", 1, c.inputs(), c.createBudget), c.message)
-            << c.name;
-    }
+    support::expectMessages("patchcorr", cases);
 }
 
 struct ShapeCase {

@@ -59,13 +59,7 @@ std::vector<Vec> outputs(const Inputs& in, int nlhs = 2) {
     return v;
 }
 
-struct MessageCase {
-    const char* name;
-    std::function<Inputs()> inputs;
-    const char* message;
-    int nlhs = 1;
-    long createBudget = -1;
-};
+using support::MessageCase;
 
 TEST(PluckresidGateway, ReportsTheFirstFailingTest) {
     using testhost::ofClass;
@@ -142,16 +136,13 @@ TEST(PluckresidGateway, ReportsTheFirstFailingTest) {
          },
          "E must have at least 4N elements."},
         {"E 1x2", [] { return with(3, doubles(1, 2)); }, "E must have at least 4N elements."},
-        {"no memory", [] { return worked(); }, "Out of memory.", 1, 0},
+        {"no memory", [] { return worked(); }, "Out of memory.", 0, 1},
         {"no memory, no output requested", [] { return worked(); }, "Out of memory.", 0, 0},
-        {"no memory for the Jacobian", [] { return worked(); }, "Out of memory.", 2, 1},
+        {"no memory for the Jacobian", [] { return worked(); }, "Out of memory.", 1, 2},
         {"no memory, bad E too", [] { return with(3, doubles(2, 2)); },
-         "E must have at least 4N elements.", 1, 0},
+         "E must have at least 4N elements.", 0, 1},
     };
-    for (const MessageCase& c : cases) {
-        EXPECT_EQ(support::errorOf("pluckresid", c.nlhs, c.inputs(), c.createBudget), c.message)
-            << c.name;
-    }
+    support::expectMessages("pluckresid", cases);
 }
 
 TEST(PluckresidGateway, FillsTheRequestedSlots) {

@@ -83,12 +83,7 @@ std::vector<double> responses(const Inputs& in, int nlhs = 1) {
     return testhost::values(r.outputs[0].get());
 }
 
-struct MessageCase {
-    const char* name;
-    std::function<Inputs()> inputs;
-    const char* message;
-    long createBudget = -1;
-};
+using support::MessageCase;
 
 TEST(StripfiltGateway, ReportsTheFirstFailingTest) {
     using testhost::doublesNd;
@@ -261,10 +256,7 @@ TEST(StripfiltGateway, ReportsTheFirstFailingTest) {
          },
          "Bad size(s) of u1, u2.", 0},
     };
-    for (const MessageCase& c : cases) {
-        EXPECT_EQ(support::errorOf("stripfilt", 1, c.inputs(), c.createBudget), c.message)
-            << c.name;
-    }
+    support::expectMessages("stripfilt", cases);
 }
 
 struct ResponseCase {

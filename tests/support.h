@@ -68,6 +68,24 @@ Inputs replaced(Inputs in, size_t count, P... puts) {
     return in;
 }
 
+// A row of a table of messages: inputs that break the call, and the error it must report. The
+// host may refuse array creations after createBudget of them (-1: never); nlhs outputs are asked.
+struct MessageCase {
+    const char* name;
+    std::function<Inputs()> inputs;
+    const char* message;
+    long createBudget = -1;
+    int nlhs = 1;
+};
+
+// Every row of the table reports its message, and nothing else.
+template <std::size_t N>
+void expectMessages(const std::string& name, const MessageCase (&cases)[N]) {
+    for (const MessageCase& c : cases) {
+        EXPECT_EQ(errorOf(name, c.nlhs, c.inputs(), c.createBudget), c.message) << c.name;
+    }
+}
+
 // Equal as doubles, NaN equal to NaN, -0 distinct from +0: what "the same bits" means.
 inline bool sameBits(double a, double b) {
     return std::memcmp(&a, &b, sizeof a) == 0;
