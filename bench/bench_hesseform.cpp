@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "host.h"
-#include "normalise.h"
+#include "hesse_rows.h"
 #include "report.h"
 #include "straightforward.h"
 #include "workloads.h"

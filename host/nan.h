@@ -18,9 +18,9 @@ namespace {
 constexpr double kNaN = std::bit_cast<double>(UINT64_C(0xFFF8000000000000));
 
 // x, or kNaN when x is not a number; for a double or a vector of lanes.
-template <typename V>
-[[gnu::always_inline]] inline V canonical(V x) {
-    return x == x ? x : V{} + kNaN;
+template <typename Number>
+[[gnu::always_inline]] inline Number canonical(Number x) {
+    return x == x ? x : Number{} + kNaN;
 }
 
 }  // namespace

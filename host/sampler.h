@@ -23,8 +23,9 @@ namespace {
 // The bilinear blend of the four neighbours e(row, column) of a position whose fractions past
 // the element (0, 0) are fr along the rows and fc along the columns: first along the rows (in
 // column 0, then in column 1), then along the columns. For a double or for lanes.
-template <typename V>
-[[gnu::always_inline]] inline V blend(V fr, V fc, V e00, V e10, V e01, V e11) {
+template <typename Number>
+[[gnu::always_inline]] inline Number blend(Number fr, Number fc, Number e00, Number e10, Number e01,
+                                           Number e11) {
     return (1 - fc) * ((1 - fr) * e00 + fr * e10) + fc * ((1 - fr) * e01 + fr * e11);
 }
 
@@ -41,9 +42,9 @@ inline double bilinearAt(const T* elements, std::size_t rows, double p, double q
 // An image of elements of type T read W lanes at a time.
 template <typename T, int W>
 struct LaneSampler {
-    using Doubles = typename Lanes<W>::V;
-    using Offsets = typename Lanes<W>::O;
-    using Int32s = typename Lanes<W>::I;
+    using Doubles = typename Lanes<W>::Doubles;
+    using Offsets = typename Lanes<W>::Offsets;
+    using Int32s = typename Lanes<W>::Int32s;
 
     const T* elements;
     int64_t rows;

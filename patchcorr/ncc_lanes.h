@@ -140,8 +140,8 @@ inline double finish(int64_t n, double Sw, double Sx, double Sy, double Sxx, dou
 
 template <typename TX, typename TY, bool Bilinear, int W>
 void scoreLanes(const Batch& b) {
-    using V = typename Lanes<W>::V;
-    using M = typename Lanes<W>::M;
+    using Doubles = typename Lanes<W>::Doubles;
+    using Mask = typename Lanes<W>::Mask;
     const mexgeom::LaneSampler<TX, W> X = {static_cast<const TX*>(b.X.elements), b.X.rows};
     const mexgeom::LaneSampler<TY, W> Y = {static_cast<const TY*>(b.Y.elements), b.Y.rows};
     const double limitRX = b.X.rows - 1.0, limitCX = b.X.columns - 1.0;
@@ -197,10 +197,10 @@ void scoreLanes(const Batch& b) {
     constexpr int32_t kStretch = 32;
     const int64_t stretches = (static_cast<int64_t>(b.nW) + kStretch - 1) / kStretch;
     alignas(64) int64_t offsetX[kStretch][W], offsetY[kStretch][W];
-    V frX[kStretch], fcX[kStretch], frY[kStretch], fcY[kStretch];
-    M inside[kStretch];
+    Doubles frX[kStretch], fcX[kStretch], frY[kStretch], fcY[kStretch];
+    Mask inside[kStretch];
 
-    const V one = V{} + 1;
+    const Doubles one = Doubles{} + 1;
     Prefetcher<2 * W> ahead;
     int64_t perStretch = 0;
     for (std::size_t k0 = 0; k0 < b.K; k0 += W) {
@@ -210,32 +210,32 @@ void scoreLanes(const Batch& b) {
             perStretch = ahead.total() / stretches + 1;
         }
 
-        V u1 = {}, u2 = {};
+        Doubles u1 = {}, u2 = {};
         for (int l = 0; l < W; ++l) {
             u1[l] = point(k0 + l, 0);
             u2[l] = point(k0 + l, 1);
         }
         // Centre in Y (1-based) and the Jacobian there, as Htimes and dhom form them.
-        const LocalMap<V> map = localMap(H, u1, u2);
-        const V c1 = map.c1, c2 = map.c2;
-        const V J0 = map.J[0], J1 = map.J[1], J2 = map.J[2], J3 = map.J[3];
+        const LocalMap<Doubles> map = localMap(H, u1, u2);
+        const Doubles c1 = map.c1, c2 = map.c2;
+        const Doubles J0 = map.J[0], J1 = map.J[1], J2 = map.J[2], J3 = map.J[3];
 
         // Lanes left out of a sample add zeros, which change no sum: a sum that starts at +0
         // never becomes -0, and x + 0 = x for every other x, NaN and infinities included.
-        M n = {};
-        V Sw = {}, Sx = {}, Sy = {}, Sxx = {}, Syy = {}, Sxy = {};
+        Mask n = {};
+        Doubles Sw = {}, Sx = {}, Sy = {}, Sxx = {}, Syy = {}, Sxy = {};
         for (int64_t j0 = 0; j0 < b.nW; j0 += kStretch) {
             const int32_t stretch =
                 static_cast<int32_t>(b.nW - j0 < kStretch ? b.nW - j0 : kStretch);
             for (int32_t s = 0; s < stretch; ++s) {
                 const double* column = Wp + 3 * (static_cast<std::size_t>(j0) + s);
                 const double dr = column[0], dc = column[1];
-                const V pX = (dr + u1) - 1, qX = (dc + u2) - 1;
-                const V pY = (J0 * dr + J2 * dc + c1) - 1;
-                const V qY = (J1 * dr + J3 * dc + c2) - 1;
+                const Doubles pX = (dr + u1) - 1, qX = (dc + u2) - 1;
+                const Doubles pY = (J0 * dr + J2 * dc + c1) - 1;
+                const Doubles qY = (J1 * dr + J3 * dc + c2) - 1;
                 // A NaN position fails every comparison and is left out like one outside.
-                const M in = (pX >= 1) & (qX >= 1) & (pX < limitRX) & (qX < limitCX) & (pY >= 1) &
-                             (qY >= 1) & (pY < limitRY) & (qY < limitCY);
+                const Mask in = (pX >= 1) & (qX >= 1) & (pX < limitRX) & (qX < limitCX) &
+                                (pY >= 1) & (qY >= 1) & (pY < limitRY) & (qY < limitCY);
                 inside[s] = in;
                 // Lanes left out read element (1, 1) instead.
                 X.locate(in ? pX : one, in ? qX : one, offsetX[s], frX[s], fcX[s]);
@@ -244,7 +244,7 @@ void scoreLanes(const Batch& b) {
             ahead.step(perStretch);
             for (int32_t s = 0; s < stretch; ++s) {
                 const double w = Wp[3 * (static_cast<std::size_t>(j0) + s) + 2];
-                V x, y;
+                Doubles x, y;
                 if constexpr (Bilinear) {
                     x = X.bilinear(offsetX[s], frX[s], fcX[s]);
                     y = Y.bilinear(offsetY[s], frY[s], fcY[s]);
@@ -252,15 +252,15 @@ void scoreLanes(const Batch& b) {
                     x = X.nearest(offsetX[s]);
                     y = Y.nearest(offsetY[s]);
                 }
-                const M in = inside[s];
-                const V wx = w * x, wy = w * y;
+                const Mask in = inside[s];
+                const Doubles wx = w * x, wy = w * y;
                 n -= in;
-                Sw += (V)((M)(V{} + w) & in);
-                Sx += (V)((M)wx & in);
-                Sy += (V)((M)wy & in);
-                Sxx += (V)((M)(wx * x) & in);
-                Syy += (V)((M)(wy * y) & in);
-                Sxy += (V)((M)(wx * y) & in);
+                Sw += (Doubles)((Mask)(Doubles{} + w) & in);
+                Sx += (Doubles)((Mask)wx & in);
+                Sy += (Doubles)((Mask)wy & in);
+                Sxx += (Doubles)((Mask)(wx * x) & in);
+                Syy += (Doubles)((Mask)(wy * y) & in);
+                Sxy += (Doubles)((Mask)(wx * y) & in);
             }
         }
         for (int l = 0; l < W && k0 + l < b.K; ++l) {

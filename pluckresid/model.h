@@ -36,12 +36,12 @@ inline void lineThrough(const double* y, const double* T, double* L) {
 }
 
 // The correctly rounded square root of a double or of every lane.
-template <typename V>
-[[gnu::always_inline]] inline V squareRoot(V s) {
-    if constexpr (std::is_same_v<V, double>) {
+template <typename Number>
+[[gnu::always_inline]] inline Number squareRoot(Number s) {
+    if constexpr (std::is_same_v<Number, double>) {
         return __builtin_sqrt(s);
     } else {
-        return mexgeom::root<sizeof(V) / sizeof(double)>(s);
+        return mexgeom::root<sizeof(Number) / sizeof(double)>(s);
     }
 }
 
@@ -49,23 +49,24 @@ template <typename V>
 // signed distances of the end points (u1, v1) and (u2, v2) from it, (l1 u + l2 v + l3) w with
 // one reciprocal w = 1 / |(l1, l2)| for both. (l1, l2) = 0 makes w infinite, and the residuals
 // infinite or NaN (0 * Inf) by IEEE arithmetic; every NaN comes out as the one of nan.h.
-template <typename V>
-[[gnu::always_inline]] inline void residualPair(const V* a, const double* L, V u1, V v1, V u2, V v2,
-                                                V& r1, V& r2) {
-    V l[3];
+template <typename Number>
+[[gnu::always_inline]] inline void residualPair(const Number* a, const double* L, Number u1,
+                                                Number v1, Number u2, Number v2, Number& r1,
+                                                Number& r2) {
+    Number l[3];
 #pragma GCC unroll 3
     for (int j = 0; j < 3; ++j) {
-        const V* c = a + 6 * j;
+        const Number* c = a + 6 * j;
         l[j] = c[0] * L[0] + c[1] * L[1] + c[2] * L[2] + c[3] * L[3] + c[4] * L[4] + c[5] * L[5];
     }
-    const V w = 1 / squareRoot(l[0] * l[0] + l[1] * l[1]);
+    const Number w = 1 / squareRoot(l[0] * l[0] + l[1] * l[1]);
     r1 = mexgeom::canonical(((l[0] * u1 + l[1] * v1) + l[2]) * w);
     r2 = mexgeom::canonical(((l[0] * u2 + l[1] * v2) + l[2]) * w);
 }
 
 // A forward difference quotient: (stepped - base) times the reciprocal of the step.
-template <typename V>
-[[gnu::always_inline]] inline V differenceQuotient(V stepped, V base) {
+template <typename Number>
+[[gnu::always_inline]] inline Number differenceQuotient(Number stepped, Number base) {
     return mexgeom::canonical((stepped - base) * kInverseStep);
 }
 

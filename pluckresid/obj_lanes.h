@@ -33,16 +33,16 @@ using mexgeom::Lanes;
 // The W x W block of coefficients k0 .. k0 + W - 1 of the W cameras from A on, turned around:
 // out[k][c] = A[18c + k0 + k]. Three rounds of shuffles (two for four lanes), no arithmetic.
 template <int W>
-[[gnu::always_inline]] inline void turn(const double* A, int k0, typename Lanes<W>::V* out) {
-    using V = typename Lanes<W>::V;
-    V v[W];
+[[gnu::always_inline]] inline void turn(const double* A, int k0, typename Lanes<W>::Doubles* out) {
+    using Doubles = typename Lanes<W>::Doubles;
+    Doubles v[W];
 #pragma GCC unroll 8
-    for (int c = 0; c < W; ++c) std::memcpy(&v[c], A + 18 * c + k0, sizeof(V));
+    for (int c = 0; c < W; ++c) std::memcpy(&v[c], A + 18 * c + k0, sizeof(Doubles));
     if constexpr (W == 4) {
-        const V t0 = __builtin_shufflevector(v[0], v[1], 0, 4, 2, 6);
-        const V t1 = __builtin_shufflevector(v[0], v[1], 1, 5, 3, 7);
-        const V t2 = __builtin_shufflevector(v[2], v[3], 0, 4, 2, 6);
-        const V t3 = __builtin_shufflevector(v[2], v[3], 1, 5, 3, 7);
+        const Doubles t0 = __builtin_shufflevector(v[0], v[1], 0, 4, 2, 6);
+        const Doubles t1 = __builtin_shufflevector(v[0], v[1], 1, 5, 3, 7);
+        const Doubles t2 = __builtin_shufflevector(v[2], v[3], 0, 4, 2, 6);
+        const Doubles t3 = __builtin_shufflevector(v[2], v[3], 1, 5, 3, 7);
         out[0] = __builtin_shufflevector(t0, t2, 0, 1, 4, 5);
         out[1] = __builtin_shufflevector(t1, t3, 0, 1, 4, 5);
         out[2] = __builtin_shufflevector(t0, t2, 2, 3, 6, 7);
@@ -50,7 +50,7 @@ template <int W>
     } else {
         static_assert(W == 8);
         // t: pairs of cameras, coefficients 0, 2, 4, 6 (even t) or 1, 3, 5, 7 (odd t).
-        V t[8], u[8];
+        Doubles t[8], u[8];
 #pragma GCC unroll 4
         for (int p = 0; p < 4; ++p) {
             t[2 * p] = __builtin_shufflevector(v[2 * p], v[2 * p + 1], 0, 8, 2, 10, 4, 12, 6, 14);
@@ -60,7 +60,7 @@ template <int W>
         // u: quarters of cameras, each holding two coefficients four apart.
 #pragma GCC unroll 2
         for (int h = 0; h < 2; ++h) {
-            const V* s = t + 4 * h;
+            const Doubles* s = t + 4 * h;
             u[4 * h + 0] = __builtin_shufflevector(s[0], s[2], 0, 1, 8, 9, 4, 5, 12, 13);    // 0, 4
             u[4 * h + 1] = __builtin_shufflevector(s[1], s[3], 0, 1, 8, 9, 4, 5, 12, 13);    // 1, 5
             u[4 * h + 2] = __builtin_shufflevector(s[0], s[2], 2, 3, 10, 11, 6, 7, 14, 15);  // 2, 6
@@ -77,8 +77,8 @@ template <int W>
 // Two neighbouring doubles of each of the W records `stride` doubles apart from p on, turned
 // around: first[c] = p[stride c], second[c] = p[stride c + 1].
 template <int W, int64_t Stride, std::size_t... L>
-[[gnu::always_inline]] inline void pairs(const double* p, typename Lanes<W>::V& first,
-                                         typename Lanes<W>::V& second,
+[[gnu::always_inline]] inline void pairs(const double* p, typename Lanes<W>::Doubles& first,
+                                         typename Lanes<W>::Doubles& second,
                                          std::index_sequence<L...> lanes) {
     static constexpr int64_t offsets[W] = {static_cast<int64_t>(Stride * L)...};
     mexgeom::neighbourPairs<double, W>(p, offsets, first, second, lanes);
@@ -86,11 +86,13 @@ template <int W, int64_t Stride, std::size_t... L>
 
 // out[2c] = a[c], out[2c + 1] = b[c] for the W lanes: the two residuals of each camera in turn.
 template <int W, std::size_t... L>
-[[gnu::always_inline]] inline void interleave(double* out, typename Lanes<W>::V a,
-                                              typename Lanes<W>::V b, std::index_sequence<L...>) {
-    using V = typename Lanes<W>::V;
-    const V lo = __builtin_shufflevector(a, b, (L % 2 == 0 ? L / 2 : W + L / 2)...);
-    const V hi = __builtin_shufflevector(a, b, (L % 2 == 0 ? W / 2 + L / 2 : W + W / 2 + L / 2)...);
+[[gnu::always_inline]] inline void interleave(double* out, typename Lanes<W>::Doubles a,
+                                              typename Lanes<W>::Doubles b,
+                                              std::index_sequence<L...>) {
+    using Doubles = typename Lanes<W>::Doubles;
+    const Doubles lo = __builtin_shufflevector(a, b, (L % 2 == 0 ? L / 2 : W + L / 2)...);
+    const Doubles hi =
+        __builtin_shufflevector(a, b, (L % 2 == 0 ? W / 2 + L / 2 : W + W / 2 + L / 2)...);
     std::memcpy(out, &lo, sizeof lo);
     std::memcpy(out + W, &hi, sizeof hi);
 }
@@ -98,7 +100,7 @@ template <int W, std::size_t... L>
 template <int W>
 void objJacobianLanes(double* r, double* J, const double* x, const double* A, const double* T,
                       const double* E, int32_t N) {
-    using V = typename Lanes<W>::V;
+    using Doubles = typename Lanes<W>::Doubles;
     constexpr auto lanes = std::make_index_sequence<W>();
     // The line at x (evaluation 0) and at x + step e_k (evaluation k).
     double L[5][6];
@@ -114,19 +116,19 @@ void objJacobianLanes(double* r, double* J, const double* x, const double* A, co
     std::size_t i = 0;
     for (; i + W <= n; i += W) {
         const double* Ai = A + 18 * i;
-        V a[18];
+        Doubles a[18];
 #pragma GCC unroll 4
         for (int k0 = 0; k0 + W <= 16; k0 += W) turn<W>(Ai, k0, a + k0);
         pairs<W, 18>(Ai + 16, a[16], a[17], lanes);
-        V u1, v1, u2, v2;
+        Doubles u1, v1, u2, v2;
         pairs<W, 2>(first + 2 * i, u1, v1, lanes);
         pairs<W, 2>(second + 2 * i, u2, v2, lanes);
-        V base1, base2;
+        Doubles base1, base2;
         residualPair(a, L[0], u1, v1, u2, v2, base1, base2);
         interleave<W>(r + 2 * i, base1, base2, lanes);
 #pragma GCC unroll 4
         for (int k = 0; k < 4; ++k) {
-            V r1, r2;
+            Doubles r1, r2;
             residualPair(a, L[k + 1], u1, v1, u2, v2, r1, r2);
             interleave<W>(J + rows * k + 2 * i, differenceQuotient(r1, base1),
                           differenceQuotient(r2, base2), lanes);

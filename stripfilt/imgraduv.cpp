@@ -54,7 +54,7 @@ void filterAllBaseline(const Segments& s) {
     auto lines = [&](const auto* image, const int32_t* size, const double* a, const double* b) {
         return segmentBaseline(image, size, s.h, s.m, a, b);
     };
-    if (s.I.kind == mexgeom::kDouble) {
+    if (s.image.kind == mexgeom::kDouble) {
         forEachSegment<double>(s, lines);
     } else {
         forEachSegment<uint8_t>(s, lines);

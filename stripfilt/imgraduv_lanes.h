@@ -24,7 +24,7 @@ namespace stripfilt {
 
 // The arguments of one batch call (filterAll).
 struct Segments {
-    mexgeom::ImageView I;
+    mexgeom::ImageView image;
     const double* h;
     int32_t m;
     const double* u1;  // 2 x K
@@ -110,8 +110,8 @@ using mexgeom::Lanes;
 template <typename T, int W>
 double segmentLanes(const T* image, const int32_t* size, const double* h, int32_t m,
                     const double* a, const double* b) {
-    using V = typename Lanes<W>::V;
-    using M = typename Lanes<W>::M;
+    using Doubles = typename Lanes<W>::Doubles;
+    using Mask = typename Lanes<W>::Mask;
     const mexgeom::LaneSampler<T, W> sampler = {image, size[0]};
     const double limit1 = insideLimit(size[0]), limit2 = insideLimit(size[1]);
     const double a1 = a[0], a2 = a[1];
@@ -125,8 +125,8 @@ double segmentLanes(const T* image, const int32_t* size, const double* h, int32_
 
     constexpr int32_t kStretch = 32;
     alignas(64) int64_t offset[kStretch][W];
-    V f1[kStretch], f2[kStretch];
-    M in[kStretch];
+    Doubles f1[kStretch], f2[kStretch];
+    Mask in[kStretch];
 
     // Offset i runs along the normal (-d2, d1); tap i + m belongs to it. Each line is averaged
     // over its own count, and a line without a counted sample makes the total 0 / 0, a NaN.
@@ -134,8 +134,8 @@ double segmentLanes(const T* image, const int32_t* size, const double* h, int32_
     double total = 0;
     for (int64_t first = 0; first < lines; first += W) {
         // Lane l holds line i = first + l - m; lanes past the last line take no sample.
-        V shift1 = {}, shift2 = {}, w = {};
-        M used = {};
+        Doubles shift1 = {}, shift2 = {}, w = {};
+        Mask used = {};
         int32_t begin = n, end = 0;
         for (int l = 0; l < W && first + l < lines; ++l) {
             const double i = static_cast<double>(first + l - m);
@@ -158,23 +158,24 @@ double segmentLanes(const T* image, const int32_t* size, const double* h, int32_
 
         // Lanes left out of a step add zeros, which change no sum: a sum that starts at +0 never
         // becomes -0, and x + 0 = x for every other x, NaN and infinities included.
-        V sum = {};
-        M count = {};
+        Doubles sum = {};
+        Mask count = {};
         // 64-bit steps: a stretch may end past the last 32-bit step of a long segment.
         for (int64_t j0 = begin; j0 < end; j0 += kStretch) {
             const int32_t stretch = static_cast<int32_t>(end - j0 < kStretch ? end - j0 : kStretch);
             for (int32_t s = 0; s < stretch; ++s) {
                 const double j = static_cast<double>(j0 + s);
-                const V p1 = (j * d1 + shift1) + a1, p2 = (j * d2 + shift2) + a2;
+                const Doubles p1 = (j * d1 + shift1) + a1, p2 = (j * d2 + shift2) + a2;
                 // A NaN position fails every comparison and is left out like one outside.
-                const M inside = (p1 > -1) & (p1 < limit1) & (p2 > -1) & (p2 < limit2) & used;
+                const Mask inside = (p1 > -1) & (p1 < limit1) & (p2 > -1) & (p2 < limit2) & used;
                 in[s] = inside;
-                sampler.locate(inside ? p1 : V{}, inside ? p2 : V{}, offset[s], f1[s], f2[s]);
+                sampler.locate(inside ? p1 : Doubles{}, inside ? p2 : Doubles{}, offset[s], f1[s],
+                               f2[s]);
             }
             for (int32_t s = 0; s < stretch; ++s) {
-                const V v = sampler.bilinear(offset[s], f1[s], f2[s]);
-                const M take = in[s] & (v != kOutside);
-                sum += (V)((M)(w * v) & take);
+                const Doubles v = sampler.bilinear(offset[s], f1[s], f2[s]);
+                const Mask take = in[s] & (v != kOutside);
+                sum += (Doubles)((Mask)(w * v) & take);
                 count -= take;
             }
         }
@@ -188,8 +189,8 @@ double segmentLanes(const T* image, const int32_t* size, const double* h, int32_
 // Each segment of a batch in turn, its end points turned 0-based, by segment(image, a, b).
 template <typename T, typename Segment>
 void forEachSegment(const Segments& s, Segment segment) {
-    const T* image = static_cast<const T*>(s.I.elements);
-    const int32_t size[2] = {s.I.rows, s.I.columns};
+    const T* image = static_cast<const T*>(s.image.elements);
+    const int32_t size[2] = {s.image.rows, s.image.columns};
     for (std::size_t k = 0; k < s.K; ++k) {
         const double a[2] = {s.u1[2 * k] - s.origin, s.u1[2 * k + 1] - s.origin};
         const double b[2] = {s.u2[2 * k] - s.origin, s.u2[2 * k + 1] - s.origin};
@@ -204,7 +205,7 @@ void filterAllLanes(const Segments& s) {
         return segmentLanes<std::remove_cv_t<std::remove_pointer_t<decltype(image)>>, W>(
             image, size, s.h, s.m, a, b);
     };
-    if (s.I.kind == mexgeom::kDouble) {
+    if (s.image.kind == mexgeom::kDouble) {
         forEachSegment<double>(s, lanes);
     } else {
         forEachSegment<uint8_t>(s, lanes);

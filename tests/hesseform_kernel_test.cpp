@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "normalise.h"
+#include "hesse_rows.h"
 #include "straightforward.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <vector>
 
-#include <mexgeom/hesseform/normalise.h>
+#include <mexgeom/hesseform/hesse_rows.h>
 #include <mexgeom/patchcorr/ncc.h>
 #include <mexgeom/pluckresid/obj.h>
 #include <mexgeom/stripfilt/imgraduv.h>

@@ -1,7 +1,7 @@
 // The rows eight at a time, built for AVX-512.
 #include "target_avx512.h"
 
-#include "normalise_lanes.h"
+#include "hesse_rows_lanes.h"
 
 namespace hesseform {
 

@@ -1,6 +1,6 @@
-#include "normalise.h"
+#include "hesse_rows.h"
 
-#include "normalise_lanes.h"
+#include "hesse_rows_lanes.h"
 
 namespace hesseform {
 

@@ -1,7 +1,7 @@
 // The rows four at a time, built for AVX2.
 #include "target_avx2.h"
 
-#include "normalise_lanes.h"
+#include "hesse_rows_lanes.h"
 
 namespace hesseform {
 
