@@ -9,6 +9,7 @@
 
 #include "ncc.h"
 #include "straightforward.h"
+#include "worked_examples.h"
 
 namespace {
 
@@ -59,12 +60,10 @@ TEST(Dhom, MatchesTheWorkedJacobianAndFiniteDifferences) {
 
 TEST(Ncc, KindAndModeFlagsFollowTheirConventions) {
     // The 5 x 5 ramp r + 5c, shifted by half a row under H; worked example 2.
-    double X[25];
-    uint8_t Xb[25];
-    for (int i = 0; i < 25; ++i) X[i] = Xb[i] = static_cast<uint8_t>(i);
+    const std::vector<double> X = worked::ramp5(), W = worked::window3();
+    const std::vector<uint8_t> Xb(X.begin(), X.end());
     const int32_t size[2] = {5, 5};
-    const double H[9] = {1, 0, 0, 0, 1, 0, 0.5, 0, 1};
-    const double W[9] = {0, 0, 1, 0.5, 0, 1, 1, 0, 1};
+    const double* H = worked::kShiftH.data();
     const double u[2] = {3, 3};
     struct {
         const char* name;
@@ -78,9 +77,9 @@ TEST(Ncc, KindAndModeFlagsFollowTheirConventions) {
         {"any other mode is nearest", 0, 1, 5, 0.5},
     };
     for (auto& c : cases) {
-        const void* x = c.kindX == 0 ? static_cast<const void*>(X) : Xb;
-        const void* y = c.kindY == 0 ? static_cast<const void*>(X) : Xb;
-        EXPECT_NEAR(patchcorr::ncc(x, size, c.kindX, y, size, c.kindY, u, H, W, 3, c.mode),
+        const void* x = c.kindX == 0 ? static_cast<const void*>(X.data()) : Xb.data();
+        const void* y = c.kindY == 0 ? static_cast<const void*>(X.data()) : Xb.data();
+        EXPECT_NEAR(patchcorr::ncc(x, size, c.kindX, y, size, c.kindY, u, H, W.data(), 3, c.mode),
                     c.expected, 4e-15)
             << c.name;
     }

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "support.h"
+#include "worked_examples.h"
 
 namespace {
 
@@ -14,20 +15,17 @@ using testhost::doubles;
 
 const double kNaN = std::nan("");
 
-// The 5 x 5 image whose element (r, c), 0-based, is r + 5c.
 Array ramp5() {
-    std::vector<double> v(25);
-    for (int i = 0; i < 25; ++i) v[i] = i;
-    return doubles(5, 5, v);
+    return doubles(5, 5, worked::ramp5());
 }
 Array identityH() {
     return doubles(3, 3, {1, 0, 0, 0, 1, 0, 0, 0, 1});
 }
 Array shiftH() {
-    return doubles(3, 3, {1, 0, 0, 0, 1, 0, 0.5, 0, 1});
+    return doubles(3, 3, worked::kShiftH);
 }
 Array window3(double w1 = 1, double w2 = 1, double w3 = 1) {
-    return doubles(3, 3, {0, 0, w1, 0.5, 0, w2, 1, 0, w3});
+    return doubles(3, 3, worked::window3(w1, w2, w3));
 }
 Array point(double u1, double u2) {
     return doubles(2, 1, {u1, u2});

@@ -10,18 +10,16 @@
 
 #include "obj.h"
 #include "straightforward.h"
+#include "worked_examples.h"
 
 namespace {
 
 using Vec = std::vector<double>;
 
-// The worked example: P = (x1, x2, 0, 1), Q = (x3, x4, 1, 1), two cameras with image lines
-// (3, 4, 5) and (0, -2, 6).
-const Vec kX = {1, 2, 3, 4};
-const Vec kT = {0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 0, 0, 1, 0, 0};
-const Vec kA = {1, -1, 0, 0, 0, 0, 0,  0, -2, 0, 0, 0, 0, 0, 0, 0,  0, -5,
-                0, 0,  0, 0, 0, 0, -1, 0, 0,  0, 0, 0, 0, 0, 0, -3, 0, 0};
-const Vec kE = {1, 3, 7, 2, -3, 1, 0, 5};
+using worked::kA;
+using worked::kE;
+using worked::kT;
+using worked::kX;
 
 bool sameBits(double a, double b) {
     return std::memcmp(&a, &b, sizeof a) == 0;
@@ -45,7 +43,7 @@ TEST(PluckresidObj, WorkedExample) {
         const char* name;
         Vec E, expected;
     } cases[] = {
-        {"as given", kE, {4, 0, 1, -2}},
+        {"as given", kE, worked::kResiduals},
         {"end points exchanged", swapped, {0, 4, -2, 1}},
     };
     for (auto& c : cases) {

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "support.h"
+#include "worked_examples.h"
 
 namespace {
 
@@ -14,13 +15,10 @@ using testhost::doubles;
 using testhost::doublesNd;
 using Vec = std::vector<double>;
 
-// The worked example: P = (x1, x2, 0, 1), Q = (x3, x4, 1, 1), two cameras with image lines
-// (3, 4, 5) and (0, -2, 6), residuals (4, 0, 1, -2).
-const Vec kX = {1, 2, 3, 4};
-const Vec kT = {0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 0, 0, 1, 0, 0};
-const Vec kA = {1, -1, 0, 0, 0, 0, 0,  0, -2, 0, 0, 0, 0, 0, 0, 0,  0, -5,
-                0, 0,  0, 0, 0, 0, -1, 0, 0,  0, 0, 0, 0, 0, 0, -3, 0, 0};
-const Vec kE = {1, 3, 7, 2, -3, 1, 0, 5};
+using worked::kA;
+using worked::kE;
+using worked::kT;
+using worked::kX;
 
 Array x4() {
     return doubles(4, 1, kX);
@@ -182,7 +180,7 @@ TEST(PluckresidGateway, FillsTheRequestedSlots) {
 }
 
 TEST(PluckresidGateway, AcceptsAnyShapeHoldingEnoughNumbers) {
-    const Vec expected = {4, 0, 1, -2};
+    const Vec expected = worked::kResiduals;
     struct {
         const char* name;
         size_t slot;
@@ -223,7 +221,7 @@ TEST(PluckresidGateway, AcceptsAnyShapeHoldingEnoughNumbers) {
 TEST(PluckresidJacobian, WorkedExample) {
     std::vector<Vec> out = outputs(worked());
     ASSERT_EQ(out.size(), 2u);
-    EXPECT_TRUE(sameBits(out[0], {4, 0, 1, -2}));
+    EXPECT_TRUE(sameBits(out[0], worked::kResiduals));
     ASSERT_EQ(out[1].size(), 16u);
     // x4 moves neither L1 nor L4, the only coordinates camera 2 sees.
     EXPECT_TRUE(support::sameBits(out[1][14], 0)) << "J(3,4)";
