@@ -1,8 +1,9 @@
 // The batch scorer of patchcorr, written once over W lanes: W points are scored side by side, one
-// window sample at a time, each lane keeping its own point's sums in the window's order, so that
-// every score has exactly the bits of the one-point loop. Included by one file per instruction
-// set, each built for its own target: ncc.cpp (the baseline: SSE2 on x86), ncc_avx2.cpp and
-// ncc_avx512.cpp.
+// window sample at a time, each lane keeping its own point's sums in the window's order and
+// forming each step as correlation.h writes it, so that every score has exactly the bits of the
+// one-point loop. The prefetching of the next points' windows sits beside it. Included by one file
+// per instruction set, each built for its own target: ncc.cpp (the baseline: SSE2 on x86),
+// ncc_avx2.cpp and ncc_avx512.cpp.
 //
 // Every function here has internal linkage and calls no inline library function: a copy built for
 // AVX-512 must never be the one that a baseline caller ends up with.
@@ -13,7 +14,7 @@
 #include <cstring>
 #include <utility>
 
-#include "homography.h"
+#include "correlation.h"
 #include "lanes.h"
 #include "sampler.h"
 
@@ -123,21 +124,6 @@ inline double magnitude(double x) {
     return x < 0 ? -x : x;
 }
 
-// The score from a lane's sums, as the one-point loop forms it; `undefined` where it is not a
-// number.
-inline double finish(int64_t n, double Sw, double Sx, double Sy, double Sxx, double Syy, double Sxy,
-                     double undefined) {
-    if (n <= 2) return undefined;
-    const double mx = Sx / Sw, my = Sy / Sw;
-    const double vx = Sxx / Sw - mx * mx;
-    const double vy = Syy / Sw - my * my;
-    const double cxy = Sxy / Sw - mx * my;
-    // The flatness limit is absolute, in squared image units; a NaN variance fails it too.
-    if (!(vx > 1e-9 && vy > 1e-9)) return undefined;
-    const double score = cxy / __builtin_sqrt(vx * vy);
-    return score == score ? score : undefined;
-}
-
 template <typename TX, typename TY, bool Bilinear, int W>
 void scoreLanes(const Batch& b) {
     using Doubles = typename Lanes<W>::Doubles;
@@ -217,8 +203,6 @@ void scoreLanes(const Batch& b) {
         }
         // Centre in Y (1-based) and the Jacobian there, as Htimes and dhom form them.
         const LocalMap<Doubles> map = localMap(H, u1, u2);
-        const Doubles c1 = map.c1, c2 = map.c2;
-        const Doubles J0 = map.J[0], J1 = map.J[1], J2 = map.J[2], J3 = map.J[3];
 
         // Lanes left out of a sample add zeros, which change no sum: a sum that starts at +0
         // never becomes -0, and x + 0 = x for every other x, NaN and infinities included.
@@ -229,10 +213,7 @@ void scoreLanes(const Batch& b) {
                 static_cast<int32_t>(b.nW - j0 < kStretch ? b.nW - j0 : kStretch);
             for (int32_t s = 0; s < stretch; ++s) {
                 const double* column = Wp + 3 * (static_cast<std::size_t>(j0) + s);
-                const double dr = column[0], dc = column[1];
-                const Doubles pX = (dr + u1) - 1, qX = (dc + u2) - 1;
-                const Doubles pY = (J0 * dr + J2 * dc + c1) - 1;
-                const Doubles qY = (J1 * dr + J3 * dc + c2) - 1;
+                const auto [pX, qX, pY, qY] = samplePositions(map, u1, u2, column[0], column[1]);
                 // A NaN position fails every comparison and is left out like one outside.
                 const Mask in = (pX >= 1) & (qX >= 1) & (pX < limitRX) & (qX < limitCX) &
                                 (pY >= 1) & (qY >= 1) & (pY < limitRY) & (qY < limitCY);
@@ -265,7 +246,7 @@ void scoreLanes(const Batch& b) {
         }
         for (int l = 0; l < W && k0 + l < b.K; ++l) {
             b.scores[k0 + l] =
-                finish(n[l], Sw[l], Sx[l], Sy[l], Sxx[l], Syy[l], Sxy[l], b.undefined);
+                scoreFromSums(n[l], Sw[l], Sx[l], Sy[l], Sxx[l], Syy[l], Sxy[l], b.undefined);
         }
     }
 }

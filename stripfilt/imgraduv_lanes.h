@@ -52,9 +52,11 @@ inline int32_t sampleCount(double L) {
     return static_cast<int32_t>(rounded);
 }
 
-// Position on one axis at step j of an offset line: (j * d + c) + a, c the line's sideways shift.
-// The visited range and the samples both go through here, so that they agree to the bit.
-inline double position(double j, double d, double c, double a) {
+// Position on one axis at step j of an offset line: (j * d + c) + a, c the line's sideways shift,
+// for one line or for one line per lane. The visited range and the samples all go through here,
+// so that they agree to the bit.
+template <typename Number>
+[[gnu::always_inline]] inline Number position(double j, double d, Number c, double a) {
     return (j * d + c) + a;
 }
 
@@ -165,7 +167,7 @@ double segmentLanes(const T* image, const int32_t* size, const double* h, int32_
             const int32_t stretch = static_cast<int32_t>(end - j0 < kStretch ? end - j0 : kStretch);
             for (int32_t s = 0; s < stretch; ++s) {
                 const double j = static_cast<double>(j0 + s);
-                const Doubles p1 = (j * d1 + shift1) + a1, p2 = (j * d2 + shift2) + a2;
+                const Doubles p1 = position(j, d1, shift1, a1), p2 = position(j, d2, shift2, a2);
                 // A NaN position fails every comparison and is left out like one outside.
                 const Mask inside = (p1 > -1) & (p1 < limit1) & (p2 > -1) & (p2 < limit2) & used;
                 in[s] = inside;
