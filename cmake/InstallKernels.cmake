@@ -12,17 +12,14 @@ add_library(mexgeom_kernels INTERFACE)
 add_library(mexgeom::kernels ALIAS mexgeom_kernels)
 set_target_properties(mexgeom_kernels PROPERTIES EXPORT_NAME kernels)
 foreach(command ${mex_commands})
-  get_target_property(folder ${command}_kernel SOURCE_DIR)
-  # The public headers only: NAME_lanes.h holds the vector code that the kernel builds from.
-  file(GLOB headers ${folder}/*.h)
-  list(FILTER headers EXCLUDE REGEX "_lanes\\.h$")
   target_include_directories(${command}_kernel PUBLIC
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/mexgeom/host>)
   target_link_libraries(mexgeom_kernels INTERFACE ${command}_kernel)
+  # The public headers only, as each command's folder names them (PUBLIC_HEADER).
   install(TARGETS ${command}_kernel EXPORT mexgeomTargets
-    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-  install(FILES ${headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/mexgeom/${command})
+    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/mexgeom/${command})
 endforeach()
 install(TARGETS mexgeom_kernels EXPORT mexgeomTargets)
 # The kernels' public headers include isa.h (the instruction sets) and image.h (the image view).
