@@ -61,10 +61,6 @@ void filterAllBaseline(const Segments& s) {
     }
 }
 
-}  // namespace
-
-namespace {
-
 void run(const Segments& s, Isa isa) {
     mexgeom::variantFor(isa, filterAllBaseline, filterAllAvx2, filterAllAvx512)(s);
 }

@@ -39,9 +39,7 @@ Inputs worked() {
 
 // The worked inputs with one replaced.
 Inputs with(size_t slot, Array a) {
-    Inputs in = worked();
-    in[slot] = std::move(a);
-    return in;
+    return support::replaced(worked(), 4, support::Put{slot, std::move(a)});
 }
 
 bool sameBits(const Vec& a, const Vec& b) {

@@ -2,7 +2,6 @@
 // images and segments, on segments far longer than the image, and on non-finite positions.
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -11,15 +10,14 @@
 #include <vector>
 
 #include "imgraduv.h"
+#include "straightforward.h"
 
 namespace {
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// Every NaN response is this one (sign set, quiet, no payload), whatever NaNs met to make it.
-double oneNaN(double x) {
-    return std::isnan(x) ? std::bit_cast<double>(UINT64_C(0xFFF8000000000000)) : x;
-}
+// Every NaN response is one NaN (sign set, quiet, no payload), whatever NaNs met to make it.
+using straightforward::oneNaN;
 
 bool sameBits(double a, double b) {
     return std::memcmp(&a, &b, sizeof a) == 0;

@@ -77,10 +77,7 @@ Inputs with(P... puts) {
 }
 
 std::vector<double> responses(const Inputs& in, int nlhs = 1) {
-    testhost::Result r = support::call("stripfilt", nlhs, in);
-    EXPECT_FALSE(r.failed) << r.error;
-    if (r.failed || !r.outputs[0]) return {};
-    return testhost::values(r.outputs[0].get());
+    return support::firstOutput("stripfilt", in, nlhs);
 }
 
 using support::MessageCase;

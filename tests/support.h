@@ -37,6 +37,15 @@ inline testhost::Result call(const std::string& name, int nlhs, const Inputs& in
     return r;
 }
 
+// The first output of a call that must succeed, as doubles; empty when the call failed.
+inline std::vector<double> firstOutput(const std::string& name, const Inputs& inputs,
+                                       int nlhs = 1) {
+    testhost::Result r = call(name, nlhs, inputs);
+    EXPECT_FALSE(r.failed) << r.error;
+    if (r.failed || !r.outputs[0]) return {};
+    return testhost::values(r.outputs[0].get());
+}
+
 // The error text of a call that must fail, or a note that it did not.
 inline std::string errorOf(const std::string& name, int nlhs, const Inputs& inputs,
                            long createBudget = -1) {
