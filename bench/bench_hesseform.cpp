@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "host.h"
-#include "normalise.h"
+#include "hesse_rows.h"
 #include "report.h"
 #include "straightforward.h"
 #include "workloads.h"
@@ -31,8 +31,8 @@ const Data& data(bool small) {
 
 std::vector<bench::Line> setup(bool small) {
     static bench::Host host("hesseform");
-    bench::noteInstructionSet(hesseform::supported(hesseform::Isa::kAvx512),
-                              hesseform::supported(hesseform::Isa::kAvx2));
+    bench::noteInstructionSet(mexgeom::supported(mexgeom::Isa::kAvx512),
+                              mexgeom::supported(mexgeom::Isa::kAvx2));
     auto lines = [](benchmark::State& state, std::size_t M) {
         state.counters["lines/s"] = benchmark::Counter(
             static_cast<double>(M), benchmark::Counter::kIsIterationInvariantRate);

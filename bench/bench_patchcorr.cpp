@@ -64,8 +64,8 @@ std::vector<const mxArray*> inputs(const Data& d, const Case& c) {
 
 std::vector<bench::Line> setup(bool small) {
     static bench::Host host("patchcorr");
-    bench::noteInstructionSet(patchcorr::supported(patchcorr::Isa::kAvx512),
-                              patchcorr::supported(patchcorr::Isa::kAvx2));
+    bench::noteInstructionSet(mexgeom::supported(mexgeom::Isa::kAvx512),
+                              mexgeom::supported(mexgeom::Isa::kAvx2));
     std::vector<bench::Line> lines;
     for (bool perspective : {false, true}) {
         for (bool uint8 : {false, true}) {
@@ -95,7 +95,7 @@ std::vector<bench::Line> setup(bool small) {
                         for (std::size_t k = 0; k < d.w.K; ++k) {
                             scores[k] = straightforward::ncc(X, sizeX, c.uint8, Yp, sizeY, c.uint8,
                                                              &d.w.u[2 * k], H, d.w.W.data(), d.w.nW,
-                                                             c.bilinear);
+                                                             c.bilinear, mxGetNaN());
                         }
                         benchmark::DoNotOptimize(scores.data());
                     }

@@ -29,8 +29,8 @@ const Data& data(bool small) {
 
 std::vector<bench::Line> setup(bool small) {
     static bench::Host host("pluckresid");
-    bench::noteInstructionSet(pluckresid::supported(pluckresid::Isa::kAvx512),
-                              pluckresid::supported(pluckresid::Isa::kAvx2));
+    bench::noteInstructionSet(mexgeom::supported(mexgeom::Isa::kAvx512),
+                              mexgeom::supported(mexgeom::Isa::kAvx2));
     for (int nlhs : {1, 2}) {
         const std::string suffix = nlhs == 2 ? "/jacobian" : "/residuals";
         benchmark::RegisterBenchmark(("pluckresid" + suffix).c_str(), [small, nlhs](

@@ -28,8 +28,8 @@ const Data& data(bool small) {
 
 std::vector<bench::Line> setup(bool small) {
     static bench::Host host("stripfilt");
-    bench::noteInstructionSet(stripfilt::supported(stripfilt::Isa::kAvx512),
-                              stripfilt::supported(stripfilt::Isa::kAvx2));
+    bench::noteInstructionSet(mexgeom::supported(mexgeom::Isa::kAvx512),
+                              mexgeom::supported(mexgeom::Isa::kAvx2));
     std::vector<bench::Line> lines;
     for (bool uint8 : {false, true}) {
         const std::string kind = uint8 ? "/uint8" : "/double";
@@ -56,7 +56,7 @@ std::vector<bench::Line> setup(bool small) {
                     const double a[2] = {d.w.u1[2 * k] - 1.0, d.w.u1[2 * k + 1] - 1.0};
                     const double b[2] = {d.w.u2[2 * k] - 1.0, d.w.u2[2 * k + 1] - 1.0};
                     out[k] = stripfilt::imgraduv(I, size, d.w.h.data(), m, a, b, uint8,
-                                                 stripfilt::Isa::kBaseline);
+                                                 mexgeom::Isa::kBaseline);
                 }
                 benchmark::DoNotOptimize(out.data());
             }

@@ -41,7 +41,7 @@ function(add_mex_command name)
 
   add_library(${name}_kernel STATIC ${ARG_KERNEL})
   target_include_directories(${name}_kernel PUBLIC
-    $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}>)
+    $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}> $<BUILD_INTERFACE:${MEX_HOST_DIR}>)
 
   add_library(${name} MODULE ${ARG_GATEWAY} ${MEX_HOST_DIR}/mexversion.cpp)
   target_include_directories(${name} PRIVATE ${MEX_HOST_DIR})

@@ -12,18 +12,18 @@ add_library(mexgeom_kernels INTERFACE)
 add_library(mexgeom::kernels ALIAS mexgeom_kernels)
 set_target_properties(mexgeom_kernels PROPERTIES EXPORT_NAME kernels)
 foreach(command ${mex_commands})
-  get_target_property(folder ${command}_kernel SOURCE_DIR)
-  file(GLOB headers ${folder}/*.h)
   target_include_directories(${command}_kernel PUBLIC
-    $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+    $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>
+    $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/mexgeom/host>)
   target_link_libraries(mexgeom_kernels INTERFACE ${command}_kernel)
+  # The public headers only, as each command's folder names them (PUBLIC_HEADER).
   install(TARGETS ${command}_kernel EXPORT mexgeomTargets
-    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-  install(FILES ${headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/mexgeom/${command})
+    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/mexgeom/${command})
 endforeach()
 install(TARGETS mexgeom_kernels EXPORT mexgeomTargets)
-# The kernels' headers include ../host/isa.h and ../host/lanes.h, which they share.
-install(FILES ${MEX_HOST_DIR}/isa.h ${MEX_HOST_DIR}/lanes.h
+# The kernels' public headers include isa.h (the instruction sets) and image.h (the image view).
+install(FILES ${MEX_HOST_DIR}/isa.h ${MEX_HOST_DIR}/image.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/mexgeom/host)
 
 string(REPLACE ";" ", " MEX_INSTALLED_COMMANDS "${mex_commands}")

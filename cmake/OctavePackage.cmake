@@ -47,9 +47,9 @@ foreach(command ${mex_commands})
   endif()
 endforeach()
 file(CONFIGURE OUTPUT ${package_work}/commands.mk CONTENT "${rules}")
-set(host_files ${MEX_HOST_DIR}/gateway.h ${MEX_HOST_DIR}/isa.h ${MEX_HOST_DIR}/lanes.h
-  ${MEX_HOST_DIR}/mexversion.cpp
-  ${MEX_HOST_DIR}/mex.map ${MEX_HOST_DIR}/mex.def ${MEX_HOST_DIR}/mex.exp)
+file(GLOB host_files ${MEX_HOST_DIR}/*.h)
+list(APPEND host_files ${MEX_HOST_DIR}/mexversion.cpp ${MEX_HOST_DIR}/mex.map
+  ${MEX_HOST_DIR}/mex.def ${MEX_HOST_DIR}/mex.exp)
 list(APPEND inputs ${package_work}/commands.mk ${host_files})
 
 add_custom_command(OUTPUT ${package_tarball}

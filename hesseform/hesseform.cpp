@@ -4,7 +4,7 @@
 // An empty L is answered with an empty double array of its own size (rows by the product of the
 // trailing dimensions), before its width is tested.
 #include "gateway.h"
-#include "normalise.h"
+#include "hesse_rows.h"
 
 namespace {
 

@@ -22,11 +22,6 @@ inline bool isFullDouble(const mxArray* a) {
     return mxIsDouble(a) && !mxIsSparse(a);
 }
 
-// Full storage of the double or the uint8 class: the element kinds an image may have.
-inline bool isFullImage(const mxArray* a) {
-    return (mxIsDouble(a) || mxIsUint8(a)) && !mxIsSparse(a);
-}
-
 // The array's storage holds at least n elements.
 inline bool holdsAtLeast(const mxArray* a, std::size_t n) {
     return static_cast<std::size_t>(mxGetNumberOfElements(a)) >= n;

@@ -1,5 +1,11 @@
 // The instruction sets the kernels are built for, and the processor check that picks one at run
 // time. A kernel gives the same bits on every instruction set; only its speed differs.
+//
+// A kernel's vector code is written once over its lane count and built once per instruction set
+// by a file of a few lines that opens a target region (target_avx2.h or target_avx512.h, where
+// each target string is spelled), includes the code and closes the region (target_end.h). Off
+// x86 the regions set nothing, the files build plain vector code, and only kBaseline is ever
+// chosen.
 #pragma once
 
 namespace mexgeom {
@@ -22,6 +28,20 @@ inline bool supported(Isa isa) {
 #else
     return isa == Isa::kBaseline;
 #endif
+}
+
+// The widest instruction set this processor runs, asked once per process.
+inline Isa bestIsa() {
+    static const Isa best = supported(Isa::kAvx512) ? Isa::kAvx512
+                            : supported(Isa::kAvx2) ? Isa::kAvx2
+                                                    : Isa::kBaseline;
+    return best;
+}
+
+// Of a kernel's three builds, the one for isa.
+template <typename F>
+F variantFor(Isa isa, F baseline, F avx2, F avx512) {
+    return isa == Isa::kAvx512 ? avx512 : isa == Isa::kAvx2 ? avx2 : baseline;
 }
 
 }  // namespace mexgeom

@@ -26,24 +26,24 @@ namespace {
 
 template <int W>
 struct Lanes {
-    typedef double V __attribute__((vector_size(8 * W)));
-    typedef int64_t M __attribute__((vector_size(8 * W)));  // comparisons: all ones or zero
-    typedef int64_t O __attribute__((vector_size(8 * W)));  // element offsets
-    typedef int32_t I __attribute__((vector_size(4 * W)));
-    typedef uint16_t U16 __attribute__((vector_size(2 * W)));
-    typedef double Half __attribute__((vector_size(4 * W)));
+    typedef double Doubles __attribute__((vector_size(8 * W)));
+    typedef int64_t Mask __attribute__((vector_size(8 * W)));     // comparisons: all ones or zero
+    typedef int64_t Offsets __attribute__((vector_size(8 * W)));  // element offsets
+    typedef int32_t Int32s __attribute__((vector_size(4 * W)));
+    typedef uint16_t Words __attribute__((vector_size(2 * W)));
+    typedef double HalfDoubles __attribute__((vector_size(4 * W)));
 };
 
 // The square root in every lane, by the instruction of the set that this width is built for:
 // eight lanes for AVX-512, four for AVX2, two for SSE2. Correctly rounded like the scalar one.
 template <int W>
-[[gnu::always_inline]] inline typename Lanes<W>::V root(typename Lanes<W>::V s) {
-    using V [[maybe_unused]] = typename Lanes<W>::V;  // unused where no x86 intrinsic applies
+[[gnu::always_inline]] inline typename Lanes<W>::Doubles root(typename Lanes<W>::Doubles s) {
 #if defined(__x86_64__) || defined(__i386__)
-    if constexpr (W == 8) return (V)_mm512_sqrt_pd((__m512d)s);
-    if constexpr (W == 4) return (V)_mm256_sqrt_pd((__m256d)s);
+    using Doubles = typename Lanes<W>::Doubles;
+    if constexpr (W == 8) return (Doubles)_mm512_sqrt_pd((__m512d)s);
+    if constexpr (W == 4) return (Doubles)_mm256_sqrt_pd((__m256d)s);
 #if defined(__SSE2__)
-    if constexpr (W == 2) return (V)_mm_sqrt_pd((__m128d)s);
+    if constexpr (W == 2) return (Doubles)_mm_sqrt_pd((__m128d)s);
 #endif
 #endif
     for (int l = 0; l < W; ++l) s[l] = __builtin_sqrt(s[l]);
@@ -66,16 +66,16 @@ template <int W>
 // one 16-bit word per lane.
 template <typename T, int W, std::size_t... L>
 [[gnu::always_inline]] inline void neighbourPairs(const T* e, const int64_t* offset,
-                                                  typename Lanes<W>::V& upper,
-                                                  typename Lanes<W>::V& lower,
+                                                  typename Lanes<W>::Doubles& upper,
+                                                  typename Lanes<W>::Doubles& lower,
                                                   std::index_sequence<L...>) {
-    using V = typename Lanes<W>::V;
+    using Doubles = typename Lanes<W>::Doubles;
     if constexpr (sizeof(T) == 1) {
-        using I = typename Lanes<W>::I;
-        const typename Lanes<W>::U16 words = {word(e + offset[L])...};
-        const I both = __builtin_convertvector(words, I);
-        upper = __builtin_convertvector(both & 0xff, V);
-        lower = __builtin_convertvector(both >> 8, V);
+        using Int32s = typename Lanes<W>::Int32s;
+        const typename Lanes<W>::Words words = {word(e + offset[L])...};
+        const Int32s both = __builtin_convertvector(words, Int32s);
+        upper = __builtin_convertvector(both & 0xff, Doubles);
+        lower = __builtin_convertvector(both >> 8, Doubles);
     } else {
         // The even lanes' pairs side by side, and the odd lanes'; then the first element of
         // each pair and the second, interleaved back into lane order.
@@ -88,8 +88,8 @@ template <typename T, int W, std::size_t... L>
             const __m512d even =
                 _mm512_insertf64x4(_mm512_castpd256_pd512(two(0, 2)), two(4, 6), 1);
             const __m512d odd = _mm512_insertf64x4(_mm512_castpd256_pd512(two(1, 3)), two(5, 7), 1);
-            upper = (V)_mm512_unpacklo_pd(even, odd);
-            lower = (V)_mm512_unpackhi_pd(even, odd);
+            upper = (Doubles)_mm512_unpacklo_pd(even, odd);
+            lower = (Doubles)_mm512_unpackhi_pd(even, odd);
             return;
         }
         if constexpr (W == 4) {
@@ -98,15 +98,15 @@ template <typename T, int W, std::size_t... L>
                                             _mm_loadu_pd(e + offset[b]), 1);
             };
             const __m256d even = two(0, 2), odd = two(1, 3);
-            upper = (V)_mm256_unpacklo_pd(even, odd);
-            lower = (V)_mm256_unpackhi_pd(even, odd);
+            upper = (Doubles)_mm256_unpacklo_pd(even, odd);
+            lower = (Doubles)_mm256_unpackhi_pd(even, odd);
             return;
         }
 #endif
-        typedef double P __attribute__((vector_size(16)));
-        P p[W];
-        ((std::memcpy(&p[L], e + offset[L], sizeof(P))), ...);
-        V even, odd;
+        typedef double Pair __attribute__((vector_size(16)));
+        Pair p[W];
+        ((std::memcpy(&p[L], e + offset[L], sizeof(Pair))), ...);
+        Doubles even, odd;
         if constexpr (W == 2) {
             even = p[0];
             odd = p[1];
@@ -114,11 +114,11 @@ template <typename T, int W, std::size_t... L>
             even = __builtin_shufflevector(p[0], p[2], 0, 1, 2, 3);
             odd = __builtin_shufflevector(p[1], p[3], 0, 1, 2, 3);
         } else {
-            using Q = typename Lanes<W>::Half;
-            const Q e0 = __builtin_shufflevector(p[0], p[2], 0, 1, 2, 3);
-            const Q e1 = __builtin_shufflevector(p[4], p[6], 0, 1, 2, 3);
-            const Q o0 = __builtin_shufflevector(p[1], p[3], 0, 1, 2, 3);
-            const Q o1 = __builtin_shufflevector(p[5], p[7], 0, 1, 2, 3);
+            using HalfDoubles = typename Lanes<W>::HalfDoubles;
+            const HalfDoubles e0 = __builtin_shufflevector(p[0], p[2], 0, 1, 2, 3);
+            const HalfDoubles e1 = __builtin_shufflevector(p[4], p[6], 0, 1, 2, 3);
+            const HalfDoubles o0 = __builtin_shufflevector(p[1], p[3], 0, 1, 2, 3);
+            const HalfDoubles o1 = __builtin_shufflevector(p[5], p[7], 0, 1, 2, 3);
             even = __builtin_shufflevector(e0, e1, 0, 1, 2, 3, 4, 5, 6, 7);
             odd = __builtin_shufflevector(o0, o1, 0, 1, 2, 3, 4, 5, 6, 7);
         }

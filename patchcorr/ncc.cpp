@@ -4,21 +4,16 @@
 
 namespace patchcorr {
 
+using mexgeom::ImageView;
+using mexgeom::Isa;
+
 void Htimes(const double* H, const double* st, double* out) {
-    const double s = st[0], t = st[1];
-    out[0] = H[0] * s + H[3] * t + H[6];
-    out[1] = H[1] * s + H[4] * t + H[7];
-    out[2] = H[2] * s + H[5] * t + H[8];
+    homographyStep(H, st[0], st[1], out);
 }
 
 void dhom(const double* H, const double* st, double* J) {
-    double g[3];
-    Htimes(H, st, g);
-    const double c1 = g[0] / g[2], c2 = g[1] / g[2];
-    J[0] = (H[0] - c1 * H[2]) / g[2];
-    J[1] = (H[1] - c2 * H[2]) / g[2];
-    J[2] = (H[3] - c1 * H[5]) / g[2];
-    J[3] = (H[4] - c2 * H[5]) / g[2];
+    const LocalMap<double> map = localMap(H, st[0], st[1]);
+    for (int k = 0; k < 4; ++k) J[k] = map.J[k];
 }
 
 // Two lanes: SSE2 on x86, and plain vector code wherever else this is built.
@@ -26,41 +21,25 @@ void scoreAllBaseline(const Batch& b) {
     scoreAllLanes<2>(b);
 }
 
-namespace {
-
-Isa best() {
-    if (supported(Isa::kAvx512)) return Isa::kAvx512;
-    if (supported(Isa::kAvx2)) return Isa::kAvx2;
-    return Isa::kBaseline;
+void scoreAll(const ImageView& X, const ImageView& Y, const double* u, std::size_t K,
+              const double* H, const double* W, int32_t nW, int mode, double undefined,
+              double* scores, Isa isa) {
+    const Batch b = {X, Y, u, K, H, W, nW, mode, undefined, scores};
+    mexgeom::variantFor(isa, scoreAllBaseline, scoreAllAvx2, scoreAllAvx512)(b);
 }
 
-}  // namespace
-
-void scoreAll(const void* X, const int32_t* sizeX, int kindX, const void* Y, const int32_t* sizeY,
-              int kindY, const double* u, std::size_t K, const double* H, const double* W,
-              int32_t nW, int mode, double* scores, Isa isa) {
-    const Batch b = {X, sizeX, kindX, Y, sizeY, kindY, u, K, H, W, nW, mode, scores};
-    switch (isa) {
-        case Isa::kAvx512:
-            return scoreAllAvx512(b);
-        case Isa::kAvx2:
-            return scoreAllAvx2(b);
-        case Isa::kBaseline:
-            break;
-    }
-    scoreAllBaseline(b);
-}
-
-void scoreAll(const void* X, const int32_t* sizeX, int kindX, const void* Y, const int32_t* sizeY,
-              int kindY, const double* u, std::size_t K, const double* H, const double* W,
-              int32_t nW, int mode, double* scores) {
-    scoreAll(X, sizeX, kindX, Y, sizeY, kindY, u, K, H, W, nW, mode, scores, best());
+void scoreAll(const ImageView& X, const ImageView& Y, const double* u, std::size_t K,
+              const double* H, const double* W, int32_t nW, int mode, double undefined,
+              double* scores) {
+    scoreAll(X, Y, u, K, H, W, nW, mode, undefined, scores, mexgeom::bestIsa());
 }
 
 double ncc(const void* X, const int32_t* sizeX, int kindX, const void* Y, const int32_t* sizeY,
-           int kindY, const double* u, const double* H, const double* W, int32_t nW, int mode) {
+           int kindY, const double* u, const double* H, const double* W, int32_t nW, int mode,
+           double undefined) {
     double score;
-    scoreAll(X, sizeX, kindX, Y, sizeY, kindY, u, 1, H, W, nW, mode, &score);
+    scoreAll({X, sizeX[0], sizeX[1], kindX}, {Y, sizeY[0], sizeY[1], kindY}, u, 1, H, W, nW, mode,
+             undefined, &score);
     return score;
 }
 

@@ -1,33 +1,14 @@
-// The batch scorer on four lanes, built for AVX2 by the target pragma below (whatever the build's
-// flags), so that the Octave package and build_mex.m get it too. Which instruction set runs is
-// chosen at run time.
-#include <cstddef>
-#include <cstdint>
-#include <cstring>
-#include <utility>
-
-#if defined(__x86_64__) || defined(__i386__)
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
-#elif defined(__GNUC__)
-#pragma GCC target("avx2")
-#endif
-#endif
+// The batch scorer on four lanes, built for AVX2.
+#include "target_avx2.h"
 
 #include "ncc_lanes.h"
 
 namespace patchcorr {
 
 void scoreAllAvx2(const Batch& b) {
-#if defined(__x86_64__) || defined(__i386__)
     scoreAllLanes<4>(b);
-#else
-    scoreAllBaseline(b);  // not built for AVX2 here, and never chosen
-#endif
 }
 
 }  // namespace patchcorr
 
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__clang__)
-#pragma clang attribute pop
-#endif
+#include "target_end.h"

@@ -1,8 +1,9 @@
 // The batch scorer of patchcorr, written once over W lanes: W points are scored side by side, one
-// window sample at a time, each lane keeping its own point's sums in the window's order, so that
-// every score has exactly the bits of the one-point loop. Included by one file per instruction
-// set, each built for its own target: ncc.cpp (the baseline: SSE2 on x86), ncc_avx2.cpp and
-// ncc_avx512.cpp.
+// window sample at a time, each lane keeping its own point's sums in the window's order and
+// forming each step as correlation.h writes it, so that every score has exactly the bits of the
+// one-point loop. The prefetching of the next points' windows sits beside it. Included by one file
+// per instruction set, each built for its own target: ncc.cpp (the baseline: SSE2 on x86),
+// ncc_avx2.cpp and ncc_avx512.cpp.
 //
 // Every function here has internal linkage and calls no inline library function: a copy built for
 // AVX-512 must never be the one that a baseline caller ends up with.
@@ -13,7 +14,9 @@
 #include <cstring>
 #include <utility>
 
-#include "../host/lanes.h"
+#include "correlation.h"
+#include "lanes.h"
+#include "sampler.h"
 
 #include "ncc.h"
 
@@ -21,19 +24,15 @@ namespace patchcorr {
 
 // The arguments of one batch call.
 struct Batch {
-    const void* X;
-    const int32_t* sizeX;
-    int kindX;
-    const void* Y;
-    const int32_t* sizeY;
-    int kindY;
+    mexgeom::ImageView X, Y;
     const double* u;  // 2 x K
     std::size_t K;
     const double* H;
     const double* W;  // 3 x nW
     int32_t nW;
     int mode;
-    double* scores;  // K
+    double undefined;  // the score where it is undefined: the host's NaN
+    double* scores;    // K
 };
 
 void scoreAllBaseline(const Batch& b);
@@ -49,7 +48,7 @@ using mexgeom::Lanes;
 struct Box {
     const char* first = nullptr;
     int64_t stride = 0;
-    int32_t columns = 0;
+    int64_t columns = 0;
     int64_t span = 0;
 };
 
@@ -59,13 +58,13 @@ template <int N>
 struct Prefetcher {
     Box boxes[N];
     int count = 0, current = 0;
-    int32_t column = 0;
+    int64_t column = 0;
 
     void add(const Box& b) {
         if (b.columns > 0 && count < N) boxes[count++] = b;
     }
 
-    void step(int32_t columns) {
+    void step(int64_t columns) {
         for (; current < count && columns > 0; --columns) {
             const Box& b = boxes[current];
             const char* at = b.first + column * b.stride;
@@ -78,99 +77,31 @@ struct Prefetcher {
         }
     }
 
-    int32_t total() const {
-        int32_t n = 0;
+    int64_t total() const {
+        int64_t n = 0;
         for (int k = 0; k < count; ++k) n += boxes[k].columns;
         return n;
     }
 };
 
-// One image as the lanes read it: elements of type T, column-major, `rows` elements per column;
-// element (r, c) lies at offset r + c * rows.
-//
-// Sampling runs in two steps, so that the loads of a stretch of samples do not wait on the
-// arithmetic that places them: locate() turns the lanes' positions into element offsets and
-// fractions, value() reads and blends the elements.
-template <typename T, int W>
-struct Reader {
-    using V = typename Lanes<W>::V;
-    using I = typename Lanes<W>::I;
-    using O = typename Lanes<W>::O;
-
-    const T* I0;
-    int64_t rows;
-
-    // The 0-based positions (p, q) lie inside 1 <= p < rows - 1, 1 <= q < columns - 1 in every
-    // lane: r and c are their truncations to the grid, fr and fc what the truncation removed.
-    [[gnu::always_inline]] inline void locate(V p, V q, int64_t* offset, V& fr, V& fc) const {
-#if defined(__x86_64__) || defined(__i386__)
-        if constexpr (W == 8) {
-            // Straight to 64-bit integers and back, which AVX-512 does in one instruction each.
-            const O r = (O)_mm512_cvttpd_epi64((__m512d)p), c = (O)_mm512_cvttpd_epi64((__m512d)q);
-            // c and rows are below 2^31: the low halves' product is the whole product.
-            const O o = r + (O)_mm512_mul_epu32((__m512i)c, _mm512_set1_epi64(rows));
-            std::memcpy(offset, &o, sizeof o);
-            fr = p - (V)_mm512_cvtepi64_pd((__m512i)r);
-            fc = q - (V)_mm512_cvtepi64_pd((__m512i)c);
-            return;
-        }
-#endif
-        const I r = __builtin_convertvector(p, I), c = __builtin_convertvector(q, I);
-        const O o = __builtin_convertvector(r, O) + __builtin_convertvector(c, O) * rows;
-        std::memcpy(offset, &o, sizeof o);
-        fr = p - __builtin_convertvector(r, V);
-        fc = q - __builtin_convertvector(c, V);
+// The elements of rows r0..r1 in columns c0..c1 of an image (column-major, `rows` by `columns`),
+// clamped to it, as a box for the prefetcher; empty when the box misses the image or a bound is
+// NaN.
+template <typename T>
+Box boxOf(const T* elements, int64_t rows, int32_t columns, double r0, double r1, double c0,
+          double c1) {
+    const double lastRow = static_cast<double>(rows - 1), lastColumn = columns - 1.0;
+    if (!(r0 <= r1 && c0 <= c1 && r1 >= 0 && c1 >= 0 && r0 <= lastRow && c0 <= lastColumn)) {
+        return {};
     }
-
-    // Truncation to the grid, or the bilinear blend of the four neighbours, first along the rows.
-    template <bool Bilinear>
-    [[gnu::always_inline]] inline V value(const int64_t* offset, V fr, V fc) const {
-        constexpr auto lanes = std::make_index_sequence<W>();
-        if constexpr (!Bilinear) {
-            return at(offset, lanes);
-        } else {
-            V e00, e10, e01, e11;
-            pairs(offset, 0, e00, e10, lanes);
-            pairs(offset, rows, e01, e11, lanes);
-            return (1 - fc) * ((1 - fr) * e00 + fr * e10) + fc * ((1 - fr) * e01 + fr * e11);
-        }
-    }
-
-    // The elements at the lanes' offsets, as doubles. Bytes are gathered as integers and
-    // converted together.
-    template <std::size_t... L>
-    [[gnu::always_inline]] inline V at(const int64_t* offset, std::index_sequence<L...>) const {
-        if constexpr (sizeof(T) == 1) {
-            const I bytes = {static_cast<int32_t>(I0[offset[L]])...};
-            return __builtin_convertvector(bytes, V);
-        } else {
-            return V{static_cast<double>(I0[offset[L]])...};
-        }
-    }
-
-    // The element at each lane's offset plus `shift` (upper) and the one below it (lower).
-    template <std::size_t... L>
-    [[gnu::always_inline]] inline void pairs(const int64_t* offset, int64_t shift, V& upper,
-                                             V& lower, std::index_sequence<L...> lanes) const {
-        mexgeom::neighbourPairs<T, W>(I0 + shift, offset, upper, lower, lanes);
-    }
-
-    // The elements of rows r0..r1 in columns c0..c1, clamped to the image, as a box for the
-    // prefetcher below; empty when the box misses the image or a bound is NaN.
-    Box box(double r0, double r1, double c0, double c1, int32_t columns) const {
-        const double lastRow = static_cast<double>(rows - 1), lastColumn = columns - 1.0;
-        if (!(r0 <= r1 && c0 <= c1 && r1 >= 0 && c1 >= 0 && r0 <= lastRow && c0 <= lastColumn)) {
-            return {};
-        }
-        const int64_t top = static_cast<int64_t>(r0 < 0 ? 0 : r0);
-        const int64_t bottom = static_cast<int64_t>(r1 > lastRow ? lastRow : r1);
-        const int64_t left = static_cast<int64_t>(c0 < 0 ? 0 : c0);
-        const int64_t right = static_cast<int64_t>(c1 > lastColumn ? lastColumn : c1);
-        return {reinterpret_cast<const char*>(I0 + top + left * rows),
-                static_cast<int64_t>(sizeof(T)) * rows, static_cast<int32_t>(right - left + 1),
-                static_cast<int64_t>(sizeof(T)) * (bottom - top)};
-    }
-};
+    const int64_t top = static_cast<int64_t>(r0 < 0 ? 0 : r0);
+    const int64_t bottom = static_cast<int64_t>(r1 > lastRow ? lastRow : r1);
+    const int64_t left = static_cast<int64_t>(c0 < 0 ? 0 : c0);
+    const int64_t right = static_cast<int64_t>(c1 > lastColumn ? lastColumn : c1);
+    return {reinterpret_cast<const char*>(elements + top + left * rows),
+            static_cast<int64_t>(sizeof(T)) * rows, right - left + 1,
+            static_cast<int64_t>(sizeof(T)) * (bottom - top)};
+}
 
 // The window's extent: the least and greatest row and column offsets of its samples.
 struct Extent {
@@ -179,7 +110,7 @@ struct Extent {
 
 inline Extent extentOf(const double* Wp, int32_t nW) {
     Extent e = {0, 0, 0, 0};
-    for (int32_t j = 0; j < nW; ++j) {
+    for (std::size_t j = 0; j < static_cast<std::size_t>(nW); ++j) {
         const double dr = Wp[3 * j], dc = Wp[3 * j + 1];
         if (j == 0 || dr < e.dr0) e.dr0 = dr;
         if (j == 0 || dr > e.dr1) e.dr1 = dr;
@@ -193,34 +124,21 @@ inline double magnitude(double x) {
     return x < 0 ? -x : x;
 }
 
-// The score from a lane's sums, as the one-point loop forms it.
-inline double finish(int64_t n, double Sw, double Sx, double Sy, double Sxx, double Syy,
-                     double Sxy) {
-    if (n <= 2) return __builtin_nan("");
-    const double mx = Sx / Sw, my = Sy / Sw;
-    const double vx = Sxx / Sw - mx * mx;
-    const double vy = Syy / Sw - my * my;
-    const double cxy = Sxy / Sw - mx * my;
-    // The flatness limit is absolute, in squared image units; a NaN variance fails it too.
-    if (vx > 1e-9 && vy > 1e-9) return cxy / __builtin_sqrt(vx * vy);
-    return __builtin_nan("");
-}
-
 template <typename TX, typename TY, bool Bilinear, int W>
 void scoreLanes(const Batch& b) {
-    using V = typename Lanes<W>::V;
-    using M = typename Lanes<W>::M;
-    const Reader<TX, W> X = {static_cast<const TX*>(b.X), b.sizeX[0]};
-    const Reader<TY, W> Y = {static_cast<const TY*>(b.Y), b.sizeY[0]};
-    const double limitRX = b.sizeX[0] - 1.0, limitCX = b.sizeX[1] - 1.0;
-    const double limitRY = b.sizeY[0] - 1.0, limitCY = b.sizeY[1] - 1.0;
+    using Doubles = typename Lanes<W>::Doubles;
+    using Mask = typename Lanes<W>::Mask;
+    const mexgeom::LaneSampler<TX, W> X = {static_cast<const TX*>(b.X.elements), b.X.rows};
+    const mexgeom::LaneSampler<TY, W> Y = {static_cast<const TY*>(b.Y.elements), b.Y.rows};
+    const double limitRX = b.X.rows - 1.0, limitCX = b.X.columns - 1.0;
+    const double limitRY = b.Y.rows - 1.0, limitCY = b.Y.columns - 1.0;
     const double* H = b.H;
     const double* Wp = b.W;
 
     // With fewer than 3 rows or columns in an image no sample is ever inside; and the lanes left
     // out of a sample read element (1, 1), which then exists.
-    if (b.sizeX[0] < 3 || b.sizeX[1] < 3 || b.sizeY[0] < 3 || b.sizeY[1] < 3) {
-        for (std::size_t k = 0; k < b.K; ++k) b.scores[k] = __builtin_nan("");
+    if (b.X.rows < 3 || b.X.columns < 3 || b.Y.rows < 3 || b.Y.columns < 3) {
+        for (std::size_t k = 0; k < b.K; ++k) b.scores[k] = b.undefined;
         return;
     }
 
@@ -229,8 +147,8 @@ void scoreLanes(const Batch& b) {
     // would fetch mostly elements it never reads.
     const Extent e = extentOf(Wp, b.nW);
     const double box = (e.dr1 - e.dr0 + 1) * (e.dc1 - e.dc0 + 1);
-    const double bytes = static_cast<double>(sizeof(TX)) * b.sizeX[0] * b.sizeX[1] +
-                         static_cast<double>(sizeof(TY)) * b.sizeY[0] * b.sizeY[1];
+    const double bytes = static_cast<double>(sizeof(TX)) * b.X.rows * b.X.columns +
+                         static_cast<double>(sizeof(TY)) * b.Y.rows * b.Y.columns;
     const bool prefetch = bytes >= (1 << 20) && b.nW > 0 && box <= 4.0 * b.nW + 64;
     const double reachR = magnitude(e.dr0) > magnitude(e.dr1) ? magnitude(e.dr0) : magnitude(e.dr1);
     const double reachC = magnitude(e.dc0) > magnitude(e.dc1) ? magnitude(e.dc0) : magnitude(e.dc1);
@@ -244,17 +162,19 @@ void scoreLanes(const Batch& b) {
         ahead = {};
         for (std::size_t k = k0; k < k0 + W && k < b.K; ++k) {
             const double u1 = point(k, 0), u2 = point(k, 1);
-            ahead.add(X.box(u1 + e.dr0 - 1, u1 + e.dr1, u2 + e.dc0 - 1, u2 + e.dc1, b.sizeX[1]));
-            const double g1 = H[0] * u1 + H[3] * u2 + H[6], g2 = H[1] * u1 + H[4] * u2 + H[7];
-            const double g3 = H[2] * u1 + H[5] * u2 + H[8];
-            const double c1 = g1 / g3, c2 = g2 / g3;
-            // The offsets' images under the Jacobian stay within these reaches of the centre.
-            const double rr = magnitude((H[0] - c1 * H[2]) / g3) * reachR +
-                              magnitude((H[3] - c1 * H[5]) / g3) * reachC;
-            const double rc = magnitude((H[1] - c2 * H[2]) / g3) * reachR +
-                              magnitude((H[4] - c2 * H[5]) / g3) * reachC;
-            if (rr * rc <= box) {
-                ahead.add(Y.box(c1 - rr - 1, c1 + rr, c2 - rc - 1, c2 + rc, b.sizeY[1]));
+            ahead.add(boxOf(X.elements, X.rows, b.X.columns, u1 + e.dr0 - 1, u1 + e.dr1,
+                            u2 + e.dc0 - 1, u2 + e.dc1));
+            const LocalMap<double> map = localMap(H, u1, u2);
+            const double c1 = map.c1, c2 = map.c2;
+            // The offsets' images under the Jacobian stay within these reaches of the centre. The
+            // box about them is fetched only when it is about as compact as the window in X: a
+            // Jacobian that stretches or flattens the window (rank-deficient: one reach 0, the
+            // other as wide as Y) would fetch mostly elements the window never reads.
+            const double rr = magnitude(map.J[0]) * reachR + magnitude(map.J[2]) * reachC;
+            const double rc = magnitude(map.J[1]) * reachR + magnitude(map.J[3]) * reachC;
+            if ((2 * rr + 2) * (2 * rc + 2) <= 4 * box + 64) {
+                ahead.add(boxOf(Y.elements, Y.rows, b.Y.columns, c1 - rr - 1, c1 + rr, c2 - rc - 1,
+                                c2 + rc));
             }
         }
     };
@@ -263,48 +183,40 @@ void scoreLanes(const Batch& b) {
     constexpr int32_t kStretch = 32;
     const int64_t stretches = (static_cast<int64_t>(b.nW) + kStretch - 1) / kStretch;
     alignas(64) int64_t offsetX[kStretch][W], offsetY[kStretch][W];
-    V frX[kStretch], fcX[kStretch], frY[kStretch], fcY[kStretch];
-    M inside[kStretch];
+    Doubles frX[kStretch], fcX[kStretch], frY[kStretch], fcY[kStretch];
+    Mask inside[kStretch];
 
-    const V one = V{} + 1;
+    const Doubles one = Doubles{} + 1;
     Prefetcher<2 * W> ahead;
-    int32_t perStretch = 0;
+    int64_t perStretch = 0;
     for (std::size_t k0 = 0; k0 < b.K; k0 += W) {
-        ahead.step(INT32_MAX);  // whatever is left of this group's
+        ahead.step(INT64_MAX);  // whatever is left of this group's
         if (prefetch && k0 + W < b.K) {
             plan(ahead, k0 + W);
-            perStretch = static_cast<int32_t>(ahead.total() / stretches + 1);
+            perStretch = ahead.total() / stretches + 1;
         }
 
-        V u1 = {}, u2 = {};
+        Doubles u1 = {}, u2 = {};
         for (int l = 0; l < W; ++l) {
             u1[l] = point(k0 + l, 0);
             u2[l] = point(k0 + l, 1);
         }
         // Centre in Y (1-based) and the Jacobian there, as Htimes and dhom form them.
-        const V g1 = H[0] * u1 + H[3] * u2 + H[6];
-        const V g2 = H[1] * u1 + H[4] * u2 + H[7];
-        const V g3 = H[2] * u1 + H[5] * u2 + H[8];
-        const V c1 = g1 / g3, c2 = g2 / g3;
-        const V J0 = (H[0] - c1 * H[2]) / g3, J1 = (H[1] - c2 * H[2]) / g3;
-        const V J2 = (H[3] - c1 * H[5]) / g3, J3 = (H[4] - c2 * H[5]) / g3;
+        const LocalMap<Doubles> map = localMap(H, u1, u2);
 
         // Lanes left out of a sample add zeros, which change no sum: a sum that starts at +0
         // never becomes -0, and x + 0 = x for every other x, NaN and infinities included.
-        M n = {};
-        V Sw = {}, Sx = {}, Sy = {}, Sxx = {}, Syy = {}, Sxy = {};
+        Mask n = {};
+        Doubles Sw = {}, Sx = {}, Sy = {}, Sxx = {}, Syy = {}, Sxy = {};
         for (int64_t j0 = 0; j0 < b.nW; j0 += kStretch) {
             const int32_t stretch =
                 static_cast<int32_t>(b.nW - j0 < kStretch ? b.nW - j0 : kStretch);
             for (int32_t s = 0; s < stretch; ++s) {
                 const double* column = Wp + 3 * (static_cast<std::size_t>(j0) + s);
-                const double dr = column[0], dc = column[1];
-                const V pX = (dr + u1) - 1, qX = (dc + u2) - 1;
-                const V pY = (J0 * dr + J2 * dc + c1) - 1;
-                const V qY = (J1 * dr + J3 * dc + c2) - 1;
+                const auto [pX, qX, pY, qY] = samplePositions(map, u1, u2, column[0], column[1]);
                 // A NaN position fails every comparison and is left out like one outside.
-                const M in = (pX >= 1) & (qX >= 1) & (pX < limitRX) & (qX < limitCX) & (pY >= 1) &
-                             (qY >= 1) & (pY < limitRY) & (qY < limitCY);
+                const Mask in = (pX >= 1) & (qX >= 1) & (pX < limitRX) & (qX < limitCX) &
+                                (pY >= 1) & (qY >= 1) & (pY < limitRY) & (qY < limitCY);
                 inside[s] = in;
                 // Lanes left out read element (1, 1) instead.
                 X.locate(in ? pX : one, in ? qX : one, offsetX[s], frX[s], fcX[s]);
@@ -313,28 +225,35 @@ void scoreLanes(const Batch& b) {
             ahead.step(perStretch);
             for (int32_t s = 0; s < stretch; ++s) {
                 const double w = Wp[3 * (static_cast<std::size_t>(j0) + s) + 2];
-                const V x = X.template value<Bilinear>(offsetX[s], frX[s], fcX[s]);
-                const V y = Y.template value<Bilinear>(offsetY[s], frY[s], fcY[s]);
-                const M in = inside[s];
-                const V wx = w * x, wy = w * y;
+                Doubles x, y;
+                if constexpr (Bilinear) {
+                    x = X.bilinear(offsetX[s], frX[s], fcX[s]);
+                    y = Y.bilinear(offsetY[s], frY[s], fcY[s]);
+                } else {
+                    x = X.nearest(offsetX[s]);
+                    y = Y.nearest(offsetY[s]);
+                }
+                const Mask in = inside[s];
+                const Doubles wx = w * x, wy = w * y;
                 n -= in;
-                Sw += (V)((M)(V{} + w) & in);
-                Sx += (V)((M)wx & in);
-                Sy += (V)((M)wy & in);
-                Sxx += (V)((M)(wx * x) & in);
-                Syy += (V)((M)(wy * y) & in);
-                Sxy += (V)((M)(wx * y) & in);
+                Sw += (Doubles)((Mask)(Doubles{} + w) & in);
+                Sx += (Doubles)((Mask)wx & in);
+                Sy += (Doubles)((Mask)wy & in);
+                Sxx += (Doubles)((Mask)(wx * x) & in);
+                Syy += (Doubles)((Mask)(wy * y) & in);
+                Sxy += (Doubles)((Mask)(wx * y) & in);
             }
         }
         for (int l = 0; l < W && k0 + l < b.K; ++l) {
-            b.scores[k0 + l] = finish(n[l], Sw[l], Sx[l], Sy[l], Sxx[l], Syy[l], Sxy[l]);
+            b.scores[k0 + l] =
+                scoreFromSums(n[l], Sw[l], Sx[l], Sy[l], Sxx[l], Syy[l], Sxy[l], b.undefined);
         }
     }
 }
 
 template <int W>
 void scoreAllLanes(const Batch& b) {
-    const bool xBytes = b.kindX != kDouble, yBytes = b.kindY != kDouble;
+    const bool xBytes = b.X.kind != mexgeom::kDouble, yBytes = b.Y.kind != mexgeom::kDouble;
     const bool bilinear = b.mode == kBilinear;
     if (!xBytes && !yBytes) {
         bilinear ? scoreLanes<double, double, true, W>(b) : scoreLanes<double, double, false, W>(b);

@@ -10,23 +10,15 @@ namespace {
 
 enum { IN_X, IN_Y, IN_H, IN_W, IN_U, IN_METHOD };
 
-// An image input as the kernel sees it: storage, {rows, columns} and a kind flag.
-struct Image {
-    const void* data;
-    int32_t size[2];
-    int kind;
-};
-
 // The class is tested before the storage is fetched: the host aborts when asked for the storage
 // of a function handle or an object.
-Image readImage(const mxArray* a, const char* classMessage, const char* sparseMessage,
-                const char* sizeMessage) {
+mexgeom::ImageView readImage(const mxArray* a, const char* classMessage, const char* sparseMessage,
+                             const char* sizeMessage) {
     if (!mxIsDouble(a) && !mxIsUint8(a)) gateway::fail(classMessage);
     if (mxIsSparse(a)) gateway::fail(sparseMessage);
     if (!gateway::fitsSizePair(a)) gateway::fail(sizeMessage);
-    return {mxGetData(a),
-            {static_cast<int32_t>(mxGetM(a)), static_cast<int32_t>(mxGetN(a))},
-            mxIsDouble(a) ? patchcorr::kDouble : patchcorr::kUint8};
+    return {mxGetData(a), static_cast<int32_t>(mxGetM(a)), static_cast<int32_t>(mxGetN(a)),
+            mxIsDouble(a) ? mexgeom::kDouble : mexgeom::kUint8};
 }
 
 // Nearest sampling is chosen by exactly the text "nearest". The buffer starts cleared: the host
@@ -43,10 +35,10 @@ int readMode(int nrhs, const mxArray* prhs[]) {
 extern "C" void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     if (nrhs < 5 || nrhs > 6) gateway::fail("Bad number of input parameters.");
 
-    const Image X = readImage(prhs[IN_X], "X must be either double or uint8.",
-                              "X must not be sparse.", "X is too large.");
-    const Image Y = readImage(prhs[IN_Y], "Y must be either double or uint8.",
-                              "Y must not be sparse.", "Y is too large.");
+    const mexgeom::ImageView X = readImage(prhs[IN_X], "X must be either double or uint8.",
+                                           "X must not be sparse.", "X is too large.");
+    const mexgeom::ImageView Y = readImage(prhs[IN_Y], "Y must be either double or uint8.",
+                                           "Y must not be sparse.", "Y is too large.");
 
     const mxArray* H = prhs[IN_H];
     if (mxGetM(H) != 3 || mxGetN(H) != 3) gateway::fail("H must be 3x3 matrix.");
@@ -71,7 +63,7 @@ extern "C" void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[
     if (mxGetM(u) != 2) gateway::fail("Bad size of u.");
     if (!gateway::isFullDouble(u)) gateway::fail("u must be a full double matrix.");
 
-    // All points in one batch: the kinds and the mode are dispatched once for the call.
-    patchcorr::scoreAll(X.data, X.size, X.kind, Y.data, Y.size, Y.kind, mxGetPr(u), K, mxGetPr(H),
-                        mxGetPr(W), nW, mode, scores);
+    // All points in one batch: the kinds and the mode are dispatched once for the call. An
+    // undefined score is the host's own NaN.
+    patchcorr::scoreAll(X, Y, mxGetPr(u), K, mxGetPr(H), mxGetPr(W), nW, mode, mxGetNaN(), scores);
 }

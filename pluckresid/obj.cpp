@@ -1,42 +1,21 @@
 #include "obj.h"
 
-#include <cmath>
 #include <cstddef>
+
+#include "model.h"
 
 namespace pluckresid {
 
+using mexgeom::Isa;
+
 void obj(double* r, const double* x, const double* A, const double* T, const double* E, int32_t N) {
-    // The two points: constant term, plus the first parameter's term, plus the second's.
-    double P[4], Q[4];
-    for (int j = 0; j < 4; ++j) {
-        const double* p = T + 3 * j;
-        const double* q = T + 12 + 3 * j;
-        P[j] = (p[0] + x[0] * p[1]) + x[1] * p[2];
-        Q[j] = (q[0] + x[2] * q[1]) + x[3] * q[2];
-    }
-
-    // Plücker coordinates of the line through P and Q: (L1, L2, L3) = P(1:3) x Q(1:3) and
-    // (L4, L5, L6) = Q4 P(1:3) - P4 Q(1:3). Exchanging P and Q negates every one of them.
-    const double L[6] = {
-        P[1] * Q[2] - P[2] * Q[1], P[2] * Q[0] - P[0] * Q[2], P[0] * Q[1] - P[1] * Q[0],
-        P[0] * Q[3] - P[3] * Q[0], P[1] * Q[3] - P[3] * Q[1], P[2] * Q[3] - P[3] * Q[2],
-    };
-
+    double L[6];
+    lineThrough(x, T, L);
     // Pointers advance camera by camera, so no index product can overflow the 32-bit count.
     const double* first = E;
     const double* second = E + 2 * static_cast<std::size_t>(N);
     for (int32_t i = 0; i < N; ++i, A += 18, first += 2, second += 2, r += 2) {
-        double l[3];
-        for (int j = 0; j < 3; ++j) {
-            const double* a = A + 6 * j;
-            l[j] =
-                a[0] * L[0] + a[1] * L[1] + a[2] * L[2] + a[3] * L[3] + a[4] * L[4] + a[5] * L[5];
-        }
-        // One reciprocal per camera, multiplied into both residuals. (l1, l2) = 0 makes it
-        // infinite, and the residuals infinite or NaN (0 * Inf) by IEEE arithmetic.
-        const double w = 1 / std::sqrt(l[0] * l[0] + l[1] * l[1]);
-        r[0] = ((l[0] * first[0] + l[1] * first[1]) + l[2]) * w;
-        r[1] = ((l[0] * second[0] + l[1] * second[1]) + l[2]) * w;
+        residualPair(A, L, first[0], first[1], second[0], second[1], r[0], r[1]);
     }
 }
 
@@ -59,7 +38,7 @@ void objJacobianBaseline(double* r, double* J, const double* x, const double* A,
         y[k] = kStep + y[k];
         double* column = J + rows * static_cast<std::size_t>(k);
         obj(column, y, A, T, E, N);
-        for (std::size_t m = 0; m < rows; ++m) column[m] = (column[m] - r[m]) * kInverseStep;
+        for (std::size_t m = 0; m < rows; ++m) column[m] = differenceQuotient(column[m], r[m]);
     }
 }
 
@@ -67,23 +46,13 @@ void objJacobianBaseline(double* r, double* J, const double* x, const double* A,
 
 void objJacobian(double* r, double* J, const double* x, const double* A, const double* T,
                  const double* E, int32_t N, Isa isa) {
-    switch (isa) {
-        case Isa::kAvx512:
-            return objJacobianAvx512(r, J, x, A, T, E, N);
-        case Isa::kAvx2:
-            return objJacobianAvx2(r, J, x, A, T, E, N);
-        case Isa::kBaseline:
-            break;
-    }
-    objJacobianBaseline(r, J, x, A, T, E, N);
+    mexgeom::variantFor(isa, objJacobianBaseline, objJacobianAvx2, objJacobianAvx512)(r, J, x, A, T,
+                                                                                      E, N);
 }
 
 void objJacobian(double* r, double* J, const double* x, const double* A, const double* T,
                  const double* E, int32_t N) {
-    const Isa isa = supported(Isa::kAvx512) ? Isa::kAvx512
-                    : supported(Isa::kAvx2) ? Isa::kAvx2
-                                            : Isa::kBaseline;
-    objJacobian(r, J, x, A, T, E, N, isa);
+    objJacobian(r, J, x, A, T, E, N, mexgeom::bestIsa());
 }
 
 }  // namespace pluckresid

@@ -13,14 +13,15 @@
 
 #include <cstdint>
 
-#include "../host/isa.h"
+#include "isa.h"
 
 namespace pluckresid {
 
 // r = the signed distances of the end points from the projected lines, (l1 u + l2 v + l3) w with
 // w = 1 / |(l1, l2)|. Writes exactly r[0] to r[2N - 1]; reads A and E only for cameras 0 to N - 1,
 // so with N = 0 they may be null. A camera whose image line has l1 = l2 = 0 gets infinite or NaN
-// residuals; the other cameras are unaffected.
+// residuals; the other cameras are unaffected. Every NaN written, here and in the Jacobian, is the
+// one NaN of host/nan.h (sign set), whatever NaNs the inputs hold.
 void obj(double* r, const double* x, const double* A, const double* T, const double* E, int32_t N);
 
 // The absolute step of the forward differences, and its reciprocal, by which each difference is
@@ -35,12 +36,9 @@ constexpr double kInverseStep = 1e8;
 void objJacobian(double* r, double* J, const double* x, const double* A, const double* T,
                  const double* E, int32_t N);
 
-// The instruction sets of isa.h; every one gives the same bits.
-using mexgeom::Isa;
-using mexgeom::supported;
-
-// objJacobian on the given instruction set, which must be supported.
+// objJacobian on the given instruction set of isa.h, which must be supported; every one gives
+// the same bits.
 void objJacobian(double* r, double* J, const double* x, const double* A, const double* T,
-                 const double* E, int32_t N, Isa isa);
+                 const double* E, int32_t N, mexgeom::Isa isa);
 
 }  // namespace pluckresid

@@ -8,18 +8,10 @@
 
 namespace stripfilt {
 
-namespace {
+using mexgeom::ImageView;
+using mexgeom::Isa;
 
-// Bilinear value at an inside position: t = p truncated toward zero, f = p - t (negative between
-// -1 and 0, which extrapolates from indexes 0 and 1), interpolated along the rows first.
-template <typename T>
-inline double bilinear(const T* I, std::size_t rows, double p1, double p2) {
-    const int32_t t1 = static_cast<int32_t>(p1), t2 = static_cast<int32_t>(p2);
-    const double f1 = p1 - t1, f2 = p2 - t2;
-    const T* e = I + (static_cast<std::size_t>(t1) + static_cast<std::size_t>(t2) * rows);
-    const double e00 = e[0], e10 = e[1], e01 = e[rows], e11 = e[rows + 1];
-    return (1 - f2) * ((1 - f1) * e00 + f1 * e10) + f2 * ((1 - f1) * e01 + f1 * e11);
-}
+namespace {
 
 // The line-by-line loop: the baseline path.
 template <typename T>
@@ -47,52 +39,62 @@ double segmentBaseline(const T* I, const int32_t* size, const double* h, int32_t
         for (int32_t j = begin; j < end; ++j) {
             const double p1 = position(j, d1, shift1, a1), p2 = position(j, d2, shift2, a2);
             if (!inside(p1, limit1) || !inside(p2, limit2)) continue;
-            const double v = bilinear(I, rows, p1, p2);
+            const double v = mexgeom::bilinearAt(I, rows, p1, p2);
             if (v == kOutside) continue;
             sum = sum + w * v;
             ++count;
         }
         total = total + sum / count;
     }
-    return total;
+    return mexgeom::canonical(total);
 }
 
-Isa best() {
-    static const Isa isa = supported(Isa::kAvx512) ? Isa::kAvx512
-                           : supported(Isa::kAvx2) ? Isa::kAvx2
-                                                   : Isa::kBaseline;
-    return isa;
+// The batch line by line, the element kind dispatched once.
+void filterAllBaseline(const Segments& s) {
+    auto lines = [&](const auto* image, const int32_t* size, const double* a, const double* b) {
+        return segmentBaseline(image, size, s.h, s.m, a, b);
+    };
+    if (s.image.kind == mexgeom::kDouble) {
+        forEachSegment<double>(s, lines);
+    } else {
+        forEachSegment<uint8_t>(s, lines);
+    }
+}
+
+void run(const Segments& s, Isa isa) {
+    mexgeom::variantFor(isa, filterAllBaseline, filterAllAvx2, filterAllAvx512)(s);
 }
 
 }  // namespace
 
-double addMean(double total, double sum, int32_t count) {
-    return total + sum / count;
+void filterAll(const ImageView& I, const double* h, int32_t m, const double* u1, const double* u2,
+               std::size_t K, double* responses, Isa isa) {
+    run({I, h, m, u1, u2, 1.0, K, responses}, isa);
 }
 
+void filterAll(const ImageView& I, const double* h, int32_t m, const double* u1, const double* u2,
+               std::size_t K, double* responses) {
+    run({I, h, m, u1, u2, 1.0, K, responses}, mexgeom::bestIsa());
+}
+
+// One segment is a batch of one whose positions count from 0 (a - 0 is a, to the bit).
 double imgraduv(const void* I, const int32_t* size, const double* h, int32_t m, const double* a,
                 const double* b, int32_t kind, Isa isa) {
-    switch (isa) {
-        case Isa::kAvx512:
-            return segmentAvx512(I, size, kind, h, m, a, b);
-        case Isa::kAvx2:
-            return segmentAvx2(I, size, kind, h, m, a, b);
-        case Isa::kBaseline:
-            break;
-    }
-    if (kind == kDouble) return segmentBaseline(static_cast<const double*>(I), size, h, m, a, b);
-    return segmentBaseline(static_cast<const uint8_t*>(I), size, h, m, a, b);
+    double response;
+    run({{I, size[0], size[1], kind}, h, m, a, b, 0.0, 1, &response}, isa);
+    return response;
 }
 
 double imgraduv(const void* I, const int32_t* size, const double* h, int32_t m, const double* a,
                 const double* b, int32_t kind) {
-    return imgraduv(I, size, h, m, a, b, kind, best());
+    return imgraduv(I, size, h, m, a, b, kind, mexgeom::bestIsa());
 }
 
 template <typename T>
 double imgraduv(const T* I, const int32_t* size, const double* h, int32_t m, const double* a,
                 const double* b) {
-    return imgraduv(I, size, h, m, a, b, sizeof(T) == 1 ? kUint8 : kDouble, best());
+    return imgraduv(I, size, h, m, a, b, sizeof(T) == 1 ? mexgeom::kUint8 : mexgeom::kDouble,
+                    mexgeom::bestIsa());
 }
 
 template double imgraduv<double>(const double*, const int32_t*, const double*, int32_t,

@@ -1,34 +1,14 @@
-// The response with four offset lines at a time, built for AVX2 by the target pragma below
-// (whatever the build's flags), so that the Octave package and build_mex.m get it too. Which
-// instruction set runs is chosen at run time.
-#include <cstddef>
-#include <cstdint>
-#include <cstring>
-#include <utility>
-
-#if defined(__x86_64__) || defined(__i386__)
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
-#elif defined(__GNUC__)
-#pragma GCC target("avx2")
-#endif
-#endif
+// The segments with 4 offset lines side by side, built for AVX2.
+#include "target_avx2.h"
 
 #include "imgraduv_lanes.h"
 
 namespace stripfilt {
 
-double segmentAvx2(const void* I, const int32_t* size, int32_t kind, const double* h, int32_t m,
-                   const double* a, const double* b) {
-#if defined(__x86_64__) || defined(__i386__)
-    return segmentLanes<4>(I, size, kind, h, m, a, b);
-#else
-    return imgraduv(I, size, h, m, a, b, kind, Isa::kBaseline);  // never chosen here
-#endif
+void filterAllAvx2(const Segments& s) {
+    filterAllLanes<4>(s);
 }
 
 }  // namespace stripfilt
 
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__clang__)
-#pragma clang attribute pop
-#endif
+#include "target_end.h"

@@ -11,23 +11,31 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 #include <utility>
 
-#include "../host/lanes.h"
+#include "lanes.h"
+#include "nan.h"
+#include "sampler.h"
 
 #include "imgraduv.h"
 
 namespace stripfilt {
 
-// total + sum / count, compiled once, for the baseline: where two lines' means are NaNs of
-// different signs, which one the total keeps depends on how the instructions order the addition,
-// so every path adds the means with the very instructions of the line-by-line loop.
-double addMean(double total, double sum, int32_t count);
+// The arguments of one batch call (filterAll).
+struct Segments {
+    mexgeom::ImageView image;
+    const double* h;
+    int32_t m;
+    const double* u1;  // 2 x K
+    const double* u2;  // 2 x K
+    double origin;     // what the positions count from: 1 as the host gives them, or 0
+    std::size_t K;
+    double* responses;  // K
+};
 
-double segmentAvx2(const void* I, const int32_t* size, int32_t kind, const double* h, int32_t m,
-                   const double* a, const double* b);
-double segmentAvx512(const void* I, const int32_t* size, int32_t kind, const double* h, int32_t m,
-                     const double* a, const double* b);
+void filterAllAvx2(const Segments& s);
+void filterAllAvx512(const Segments& s);
 
 namespace {
 
@@ -44,9 +52,11 @@ inline int32_t sampleCount(double L) {
     return static_cast<int32_t>(rounded);
 }
 
-// Position on one axis at step j of an offset line: (j * d + c) + a, c the line's sideways shift.
-// The visited range and the samples both go through here, so that they agree to the bit.
-inline double position(double j, double d, double c, double a) {
+// Position on one axis at step j of an offset line: (j * d + c) + a, c the line's sideways shift,
+// for one line or for one line per lane. The visited range and the samples all go through here,
+// so that they agree to the bit.
+template <typename Number>
+[[gnu::always_inline]] inline Number position(double j, double d, Number c, double a) {
     return (j * d + c) + a;
 }
 
@@ -98,66 +108,13 @@ inline Span insideSpan(int32_t n, double d, double c, double a, double limit) {
 
 using mexgeom::Lanes;
 
-// The image as the lanes read it: elements of type T, column-major, `rows` elements per column.
-// Sampling runs in two steps, so that the loads of a stretch of samples do not wait on the
-// arithmetic that places them: locate() turns the lanes' positions into element offsets and
-// fractions, value() reads the four neighbours and blends them.
-template <typename T, int W>
-struct Reader {
-    using V = typename Lanes<W>::V;
-    using I = typename Lanes<W>::I;
-    using O = typename Lanes<W>::O;
-
-    const T* I0;
-    int64_t rows;
-
-    // Inside positions: -1 < p < size - 1 on both axes. t = p truncated toward zero (0 for p
-    // between -1 and 0), f = p - t, negative there.
-    [[gnu::always_inline]] inline void locate(V p1, V p2, int64_t* offset, V& f1, V& f2) const {
-#if defined(__x86_64__) || defined(__i386__)
-        if constexpr (W == 8) {
-            // Straight to 64-bit integers and back, which AVX-512 does in one instruction each.
-            const O t1 = (O)_mm512_cvttpd_epi64((__m512d)p1);
-            const O t2 = (O)_mm512_cvttpd_epi64((__m512d)p2);
-            // t2 and rows are below 2^31: the low halves' product is the whole product.
-            const O o = t1 + (O)_mm512_mul_epu32((__m512i)t2, _mm512_set1_epi64(rows));
-            std::memcpy(offset, &o, sizeof o);
-            f1 = p1 - (V)_mm512_cvtepi64_pd((__m512i)t1);
-            f2 = p2 - (V)_mm512_cvtepi64_pd((__m512i)t2);
-            return;
-        }
-#endif
-        const I t1 = __builtin_convertvector(p1, I), t2 = __builtin_convertvector(p2, I);
-        const O o = __builtin_convertvector(t1, O) + __builtin_convertvector(t2, O) * rows;
-        std::memcpy(offset, &o, sizeof o);
-        f1 = p1 - __builtin_convertvector(t1, V);
-        f2 = p2 - __builtin_convertvector(t2, V);
-    }
-
-    // The bilinear value, along the first axis first (in column t2, then in column t2 + 1).
-    [[gnu::always_inline]] inline V value(const int64_t* offset, V f1, V f2) const {
-        constexpr auto lanes = std::make_index_sequence<W>();
-        V e00, e10, e01, e11;
-        pairs(offset, 0, e00, e10, lanes);
-        pairs(offset, rows, e01, e11, lanes);
-        return (1 - f2) * ((1 - f1) * e00 + f1 * e10) + f2 * ((1 - f1) * e01 + f1 * e11);
-    }
-
-    // The element at each lane's offset plus `shift` (upper) and the one below it (lower).
-    template <std::size_t... L>
-    [[gnu::always_inline]] inline void pairs(const int64_t* offset, int64_t shift, V& upper,
-                                             V& lower, std::index_sequence<L...> lanes) const {
-        mexgeom::neighbourPairs<T, W>(I0 + shift, offset, upper, lower, lanes);
-    }
-};
-
 // The response of the segment from a to b, with W offset lines at a time side by side.
 template <typename T, int W>
 double segmentLanes(const T* image, const int32_t* size, const double* h, int32_t m,
                     const double* a, const double* b) {
-    using V = typename Lanes<W>::V;
-    using M = typename Lanes<W>::M;
-    const Reader<T, W> reader = {image, size[0]};
+    using Doubles = typename Lanes<W>::Doubles;
+    using Mask = typename Lanes<W>::Mask;
+    const mexgeom::LaneSampler<T, W> sampler = {image, size[0]};
     const double limit1 = insideLimit(size[0]), limit2 = insideLimit(size[1]);
     const double a1 = a[0], a2 = a[1];
     const double e1 = b[0] - a1, e2 = b[1] - a2;
@@ -170,8 +127,8 @@ double segmentLanes(const T* image, const int32_t* size, const double* h, int32_
 
     constexpr int32_t kStretch = 32;
     alignas(64) int64_t offset[kStretch][W];
-    V f1[kStretch], f2[kStretch];
-    M in[kStretch];
+    Doubles f1[kStretch], f2[kStretch];
+    Mask in[kStretch];
 
     // Offset i runs along the normal (-d2, d1); tap i + m belongs to it. Each line is averaged
     // over its own count, and a line without a counted sample makes the total 0 / 0, a NaN.
@@ -179,8 +136,8 @@ double segmentLanes(const T* image, const int32_t* size, const double* h, int32_
     double total = 0;
     for (int64_t first = 0; first < lines; first += W) {
         // Lane l holds line i = first + l - m; lanes past the last line take no sample.
-        V shift1 = {}, shift2 = {}, w = {};
-        M used = {};
+        Doubles shift1 = {}, shift2 = {}, w = {};
+        Mask used = {};
         int32_t begin = n, end = 0;
         for (int l = 0; l < W && first + l < lines; ++l) {
             const double i = static_cast<double>(first + l - m);
@@ -203,39 +160,58 @@ double segmentLanes(const T* image, const int32_t* size, const double* h, int32_
 
         // Lanes left out of a step add zeros, which change no sum: a sum that starts at +0 never
         // becomes -0, and x + 0 = x for every other x, NaN and infinities included.
-        V sum = {};
-        M count = {};
+        Doubles sum = {};
+        Mask count = {};
         // 64-bit steps: a stretch may end past the last 32-bit step of a long segment.
         for (int64_t j0 = begin; j0 < end; j0 += kStretch) {
             const int32_t stretch = static_cast<int32_t>(end - j0 < kStretch ? end - j0 : kStretch);
             for (int32_t s = 0; s < stretch; ++s) {
                 const double j = static_cast<double>(j0 + s);
-                const V p1 = (j * d1 + shift1) + a1, p2 = (j * d2 + shift2) + a2;
+                const Doubles p1 = position(j, d1, shift1, a1), p2 = position(j, d2, shift2, a2);
                 // A NaN position fails every comparison and is left out like one outside.
-                const M inside = (p1 > -1) & (p1 < limit1) & (p2 > -1) & (p2 < limit2) & used;
+                const Mask inside = (p1 > -1) & (p1 < limit1) & (p2 > -1) & (p2 < limit2) & used;
                 in[s] = inside;
-                reader.locate(inside ? p1 : V{}, inside ? p2 : V{}, offset[s], f1[s], f2[s]);
+                sampler.locate(inside ? p1 : Doubles{}, inside ? p2 : Doubles{}, offset[s], f1[s],
+                               f2[s]);
             }
             for (int32_t s = 0; s < stretch; ++s) {
-                const V v = reader.value(offset[s], f1[s], f2[s]);
-                const M take = in[s] & (v != kOutside);
-                sum += (V)((M)(w * v) & take);
+                const Doubles v = sampler.bilinear(offset[s], f1[s], f2[s]);
+                const Mask take = in[s] & (v != kOutside);
+                sum += (Doubles)((Mask)(w * v) & take);
                 count -= take;
             }
         }
         for (int l = 0; l < W && first + l < lines; ++l) {
-            total = addMean(total, sum[l], static_cast<int32_t>(count[l]));
+            total = total + sum[l] / static_cast<int32_t>(count[l]);
         }
     }
-    return total;
+    return mexgeom::canonical(total);
 }
 
+// Each segment of a batch in turn, its end points turned 0-based, by segment(image, a, b).
+template <typename T, typename Segment>
+void forEachSegment(const Segments& s, Segment segment) {
+    const T* image = static_cast<const T*>(s.image.elements);
+    const int32_t size[2] = {s.image.rows, s.image.columns};
+    for (std::size_t k = 0; k < s.K; ++k) {
+        const double a[2] = {s.u1[2 * k] - s.origin, s.u1[2 * k + 1] - s.origin};
+        const double b[2] = {s.u2[2 * k] - s.origin, s.u2[2 * k + 1] - s.origin};
+        s.responses[k] = segment(image, size, a, b);
+    }
+}
+
+// The batch with W offset lines side by side, the element kind dispatched once.
 template <int W>
-double segmentLanes(const void* I, const int32_t* size, int32_t kind, const double* h, int32_t m,
-                    const double* a, const double* b) {
-    if (kind == kDouble)
-        return segmentLanes<double, W>(static_cast<const double*>(I), size, h, m, a, b);
-    return segmentLanes<uint8_t, W>(static_cast<const uint8_t*>(I), size, h, m, a, b);
+void filterAllLanes(const Segments& s) {
+    auto lanes = [&](const auto* image, const int32_t* size, const double* a, const double* b) {
+        return segmentLanes<std::remove_cv_t<std::remove_pointer_t<decltype(image)>>, W>(
+            image, size, s.h, s.m, a, b);
+    };
+    if (s.image.kind == mexgeom::kDouble) {
+        forEachSegment<double>(s, lanes);
+    } else {
+        forEachSegment<uint8_t>(s, lanes);
+    }
 }
 
 }  // namespace

@@ -13,18 +13,6 @@ bool isTwoRowMatrix(const mxArray* u) {
            static_cast<size_t>(mxGetM(u)) == 2;
 }
 
-// Runs the typed kernel over the segments, converting each end point to 0-based positions.
-template <typename T>
-void filterSegments(const void* image, const int32_t* size, const double* h, int32_t m,
-                    const double* u1, const double* u2, size_t K, double* out) {
-    const T* I = static_cast<const T*>(image);
-    for (size_t k = 0; k < K; ++k) {
-        const double a[2] = {u1[2 * k] - 1.0, u1[2 * k + 1] - 1.0};
-        const double b[2] = {u2[2 * k] - 1.0, u2[2 * k + 1] - 1.0};
-        out[k] = stripfilt::imgraduv<T>(I, size, h, m, a, b);
-    }
-}
-
 }  // namespace
 
 extern "C" void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
@@ -35,10 +23,10 @@ extern "C" void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[
     int32_t kind;
     switch (mxGetClassID(I)) {
         case mxDOUBLE_CLASS:
-            kind = stripfilt::kDouble;
+            kind = mexgeom::kDouble;
             break;
         case mxUINT8_CLASS:
-            kind = stripfilt::kUint8;
+            kind = mexgeom::kUint8;
             break;
         default:
             gateway::fail("I must be either double or uint8.");
@@ -46,7 +34,6 @@ extern "C" void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[
     if (mxIsSparse(I)) gateway::fail("I must not be sparse.");
     // Larger sizes would be truncated in the kernel's 32-bit size pair.
     if (!gateway::fitsSizePair(I)) gateway::fail("I is too large.");
-    const int32_t size[2] = {static_cast<int32_t>(mxGetM(I)), static_cast<int32_t>(mxGetN(I))};
 
     const mxArray* h = prhs[IN_H];
     if (!mxIsDouble(h)) gateway::fail("h must be double vector.");
@@ -66,16 +53,9 @@ extern "C" void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[
     const size_t K = static_cast<size_t>(mxGetN(u1));
 
     plhs[0] = gateway::createDoubles(1, K);
-    double* out = mxGetPr(plhs[0]);
 
-    // One dispatch on the element kind for the whole call.
-    const void* image = mxGetData(I);
-    const double* taps = mxGetPr(h);
-    const double* first = mxGetPr(u1);
-    const double* second = mxGetPr(u2);
-    if (kind == stripfilt::kDouble) {
-        filterSegments<double>(image, size, taps, m, first, second, K, out);
-    } else {
-        filterSegments<uint8_t>(image, size, taps, m, first, second, K, out);
-    }
+    // All segments in one batch: the element kind and the instruction set are chosen once.
+    const mexgeom::ImageView image = {mxGetData(I), static_cast<int32_t>(mxGetM(I)),
+                                      static_cast<int32_t>(mxGetN(I)), kind};
+    stripfilt::filterAll(image, mxGetPr(h), m, mxGetPr(u1), mxGetPr(u2), K, mxGetPr(plhs[0]));
 }

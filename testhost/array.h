@@ -46,6 +46,10 @@ struct CallState {
     std::vector<mxArray*> created;
 };
 
+// What mxGetNaN returns: a NaN of the test host's own (quiet, with sign and payload), unless a
+// program that stands in for another host sets that host's.
+double& hostNaN();
+
 // The call in progress on this thread, or nullptr outside a call.
 CallState*& currentCall();
 

@@ -1,5 +1,7 @@
 // libmx of the test host: the array API over mxArray_tag.
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +11,14 @@
 #include "array.h"
 
 namespace testhost {
+
+double& hostNaN() {
+    // Hosts differ in their NaN: MATLAB's carries the sign bit, Octave's is the compiler's quiet
+    // NaN. The test host's differs from both (sign and a payload), so that a test can tell a
+    // command that writes the host's NaN from one that makes its own.
+    static double nan = std::bit_cast<double>(UINT64_C(0xFFF80000000BAD0D));
+    return nan;
+}
 
 CallState*& currentCall() {
     static thread_local CallState* state = nullptr;
@@ -224,7 +234,7 @@ void mxDestroyArray(mxArray* a) {
 }
 
 double mxGetNaN(void) {
-    return std::numeric_limits<double>::quiet_NaN();
+    return testhost::hostNaN();
 }
 double mxGetInf(void) {
     return std::numeric_limits<double>::infinity();

@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "normalise.h"
+#include "hesse_rows.h"
 #include "straightforward.h"
 
 namespace {
@@ -119,8 +119,8 @@ TEST(HesseRows, GivesUnitNormalsAndSignedDistances) {
 // row counts around the lane widths (so that rows are left over after the last full group), rows
 // of every magnitude, the degenerate rows above mixed in, separately and in place.
 TEST(HesseRows, EveryInstructionSetGivesTheRowLoopsBits) {
-    const hesseform::Isa isas[] = {hesseform::Isa::kBaseline, hesseform::Isa::kAvx2,
-                                   hesseform::Isa::kAvx512};
+    const mexgeom::Isa isas[] = {mexgeom::Isa::kBaseline, mexgeom::Isa::kAvx2,
+                                 mexgeom::Isa::kAvx512};
     std::mt19937 rng(21);
     std::normal_distribution<double> normal;
     std::uniform_int_distribution<int> pick(0, 49);
@@ -135,8 +135,8 @@ TEST(HesseRows, EveryInstructionSetGivesTheRowLoopsBits) {
         }
         std::vector<double> expected(3 * M);
         straightforward::hesse(p.data(), expected.data(), M);
-        for (hesseform::Isa isa : isas) {
-            if (!hesseform::supported(isa)) continue;
+        for (mexgeom::Isa isa : isas) {
+            if (!mexgeom::supported(isa)) continue;
             for (bool inPlace : {false, true}) {
                 std::vector<double> q(3 * M + 1, 99), pp = p;
                 double* out = inPlace ? pp.data() : q.data();

@@ -22,12 +22,7 @@ Array lines() {
     return doubles(2, 3, {3, -3, 4, -4, 10, 5});  // rows (3, 4, 10) and (-3, -4, 5)
 }
 
-struct MessageCase {
-    const char* name;
-    std::function<Inputs()> inputs;
-    const char* message;
-    long createBudget = -1;
-};
+using support::MessageCase;
 
 TEST(HesseformGateway, ReportsTheFirstFailingTest) {
     const char* count = "One input required.";
@@ -100,10 +95,7 @@ TEST(HesseformGateway, ReportsTheFirstFailingTest) {
         {"no memory, empty input", [] { return one(doubles(5, 0)); }, "Out of memory.", 0},
         {"no memory, 2x4", [] { return one(doubles(2, 4)); }, width, 0},
     };
-    for (const MessageCase& c : cases) {
-        EXPECT_EQ(support::errorOf("hesseform", 1, c.inputs(), c.createBudget), c.message)
-            << c.name;
-    }
+    support::expectMessages("hesseform", cases);
 }
 
 struct AnswerCase {

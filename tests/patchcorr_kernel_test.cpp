@@ -9,8 +9,13 @@
 
 #include "ncc.h"
 #include "straightforward.h"
+#include "worked_examples.h"
 
 namespace {
+
+// What a host's mxGetNaN might return: a NaN unlike the compiler's, so that the tests see every
+// undefined score take it.
+const double kUndefined = -std::nan("0x5eed");
 
 TEST(Htimes, IsTheHostMatrixProduct) {
     const double H[9] = {2, 0, 0.1, 0, 1, 0.2, 1, 0, 1};  // [2 0 1; 0 1 0; 0.1 0.2 1]
@@ -55,12 +60,10 @@ TEST(Dhom, MatchesTheWorkedJacobianAndFiniteDifferences) {
 
 TEST(Ncc, KindAndModeFlagsFollowTheirConventions) {
     // The 5 x 5 ramp r + 5c, shifted by half a row under H; worked example 2.
-    double X[25];
-    uint8_t Xb[25];
-    for (int i = 0; i < 25; ++i) X[i] = Xb[i] = static_cast<uint8_t>(i);
+    const std::vector<double> X = worked::ramp5(), W = worked::window3();
+    const std::vector<uint8_t> Xb(X.begin(), X.end());
     const int32_t size[2] = {5, 5};
-    const double H[9] = {1, 0, 0, 0, 1, 0, 0.5, 0, 1};
-    const double W[9] = {0, 0, 1, 0.5, 0, 1, 1, 0, 1};
+    const double* H = worked::kShiftH.data();
     const double u[2] = {3, 3};
     struct {
         const char* name;
@@ -74,9 +77,9 @@ TEST(Ncc, KindAndModeFlagsFollowTheirConventions) {
         {"any other mode is nearest", 0, 1, 5, 0.5},
     };
     for (auto& c : cases) {
-        const void* x = c.kindX == 0 ? static_cast<const void*>(X) : Xb;
-        const void* y = c.kindY == 0 ? static_cast<const void*>(X) : Xb;
-        EXPECT_NEAR(patchcorr::ncc(x, size, c.kindX, y, size, c.kindY, u, H, W, 3, c.mode),
+        const void* x = c.kindX == 0 ? static_cast<const void*>(X.data()) : Xb.data();
+        const void* y = c.kindY == 0 ? static_cast<const void*>(X.data()) : Xb.data();
+        EXPECT_NEAR(patchcorr::ncc(x, size, c.kindX, y, size, c.kindY, u, H, W.data(), 3, c.mode),
                     c.expected, 4e-15)
             << c.name;
     }
@@ -93,10 +96,11 @@ struct Draw {
         return std::uniform_real_distribution<double>(lo, hi)(rng);
     }
     int integer(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
-    // Now and then a NaN or an infinity instead of the value.
+    // Now and then a NaN of either sign or an infinity instead of the value.
     double sometimes(double v, int oneIn) {
         const int k = integer(0, oneIn);
-        if (k == 0) return std::numeric_limits<double>::quiet_NaN();
+        if (k == 0)
+            return std::copysign(std::numeric_limits<double>::quiet_NaN(), integer(0, 1) - 0.5);
         if (k == 1) return std::numeric_limits<double>::infinity();
         return v;
     }
@@ -110,6 +114,7 @@ struct Image {
     const void* data() const {
         return kind == 0 ? static_cast<const void*>(values.data()) : bytes.data();
     }
+    mexgeom::ImageView view() const { return {data(), size[0], size[1], kind}; }
 };
 
 // An image of the given size, or of a random size (below 0).
@@ -130,8 +135,8 @@ Image randomImage(Draw& d, int32_t rows = -1, int32_t columns = -1) {
 
 TEST(ScoreAll, EveryInstructionSetGivesThePointLoopsBits) {
     Draw d{std::mt19937(11)};
-    const patchcorr::Isa isas[] = {patchcorr::Isa::kBaseline, patchcorr::Isa::kAvx2,
-                                   patchcorr::Isa::kAvx512};
+    const mexgeom::Isa isas[] = {mexgeom::Isa::kBaseline, mexgeom::Isa::kAvx2,
+                                 mexgeom::Isa::kAvx512};
     int scored = 0, total = 0;
     for (int trial = 0; trial < 1500; ++trial) {
         // Y: X itself, another image of its size, or any image.
@@ -170,15 +175,15 @@ TEST(ScoreAll, EveryInstructionSetGivesThePointLoopsBits) {
         std::vector<double> expected(K);
         for (std::size_t k = 0; k < K; ++k) {
             expected[k] = straightforward::ncc(X.data(), X.size, X.kind, Y.data(), Y.size, Y.kind,
-                                               &u[2 * k], H, W.data(), nW, mode);
+                                               &u[2 * k], H, W.data(), nW, mode, kUndefined);
             scored += !std::isnan(expected[k]);
             ++total;
         }
-        for (patchcorr::Isa isa : isas) {
-            if (!patchcorr::supported(isa)) continue;
+        for (mexgeom::Isa isa : isas) {
+            if (!mexgeom::supported(isa)) continue;
             std::vector<double> got(K + 1, 7.0);
-            patchcorr::scoreAll(X.data(), X.size, X.kind, Y.data(), Y.size, Y.kind, u.data(), K, H,
-                                W.data(), nW, mode, got.data(), isa);
+            patchcorr::scoreAll(X.view(), Y.view(), u.data(), K, H, W.data(), nW, mode, kUndefined,
+                                got.data(), isa);
             for (std::size_t k = 0; k < K; ++k) {
                 EXPECT_EQ(std::memcmp(&got[k], &expected[k], sizeof(double)), 0)
                     << "trial " << trial << ", instruction set " << static_cast<int>(isa)
@@ -191,6 +196,57 @@ TEST(ScoreAll, EveryInstructionSetGivesThePointLoopsBits) {
     // The draws must reach both answers.
     EXPECT_GT(scored, total / 10);
     EXPECT_LT(scored, total);
+}
+
+// Images of 1 MB and more, where the scorer fetches the next points' windows ahead: the plan must
+// stay inside the images and bounded whatever H does (a rank-deficient Jacobian flattens the
+// window onto a line across the whole of Y), and the scores keep the point loop's bits.
+TEST(ScoreAll, PrefetchingLargeImagesKeepsThePointLoopsBits) {
+    Draw d{std::mt19937(23)};
+    const double big = 1e6;
+    const struct {
+        const char* name;
+        double H[9];
+    } maps[] = {
+        {"near the identity", {1.02, 0.01, 0, -0.01, 0.98, 0, 1.5, -2.5, 1}},
+        {"perspective", {1, 0.02, 1e-4, -0.02, 1, -2e-4, 3, 1, 1}},
+        {"rank 1: rows of Y only", {big, 0, 0, big, 0, 0, 0, 200, 1}},
+        {"rank 1: columns of Y only", {0, big, 0, 0, big, 0, 200, 0, 1}},
+        {"rank 0: every offset to the centre", {0, 0, 0, 0, 0, 0, 100, 100, 1}},
+        {"centre at infinity", {1, 0, 1, 0, 1, 0, 0, 0, 0}},
+    };
+    const Image images[] = {randomImage(d, 400, 400), randomImage(d, 1100, 1000)};
+    const Image X = images[0].kind == 0 ? images[0] : images[1];
+    std::vector<double> W;
+    for (int j = 0; j < 49; ++j) W.insert(W.end(), {j % 7 - 3.0, j / 7 - 3.0, 1.0 + j % 3});
+    const std::size_t K = 37;
+    std::vector<double> u;
+    for (std::size_t k = 0; k < K; ++k) {
+        u.push_back(d.uniform(-5, X.size[0] + 5));
+        u.push_back(d.uniform(-5, X.size[1] + 5));
+    }
+    for (const Image& Y : images) {
+        for (const auto& m : maps) {
+            for (int mode : {patchcorr::kNearest, patchcorr::kBilinear}) {
+                for (mexgeom::Isa isa :
+                     {mexgeom::Isa::kBaseline, mexgeom::Isa::kAvx2, mexgeom::Isa::kAvx512}) {
+                    if (!mexgeom::supported(isa)) continue;
+                    std::vector<double> got(K);
+                    patchcorr::scoreAll(X.view(), Y.view(), u.data(), K, m.H, W.data(), 49, mode,
+                                        kUndefined, got.data(), isa);
+                    for (std::size_t k = 0; k < K; ++k) {
+                        const double expected =
+                            straightforward::ncc(X.data(), X.size, X.kind, Y.data(), Y.size, Y.kind,
+                                                 &u[2 * k], m.H, W.data(), 49, mode, kUndefined);
+                        EXPECT_TRUE(std::memcmp(&got[k], &expected, sizeof(double)) == 0)
+                            << m.name << ", Y " << Y.size[0] << " x " << Y.size[1] << ", mode "
+                            << mode << ", instruction set " << static_cast<int>(isa) << ", point "
+                            << k << ": " << got[k] << " instead of " << expected;
+                    }
+                }
+            }
+        }
+    }
 }
 
 }  // namespace

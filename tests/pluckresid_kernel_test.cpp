@@ -10,18 +10,16 @@
 
 #include "obj.h"
 #include "straightforward.h"
+#include "worked_examples.h"
 
 namespace {
 
 using Vec = std::vector<double>;
 
-// The worked example: P = (x1, x2, 0, 1), Q = (x3, x4, 1, 1), two cameras with image lines
-// (3, 4, 5) and (0, -2, 6).
-const Vec kX = {1, 2, 3, 4};
-const Vec kT = {0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 0, 0, 1, 0, 0};
-const Vec kA = {1, -1, 0, 0, 0, 0, 0,  0, -2, 0, 0, 0, 0, 0, 0, 0,  0, -5,
-                0, 0,  0, 0, 0, 0, -1, 0, 0,  0, 0, 0, 0, 0, 0, -3, 0, 0};
-const Vec kE = {1, 3, 7, 2, -3, 1, 0, 5};
+using worked::kA;
+using worked::kE;
+using worked::kT;
+using worked::kX;
 
 bool sameBits(double a, double b) {
     return std::memcmp(&a, &b, sizeof a) == 0;
@@ -45,7 +43,7 @@ TEST(PluckresidObj, WorkedExample) {
         const char* name;
         Vec E, expected;
     } cases[] = {
-        {"as given", kE, {4, 0, 1, -2}},
+        {"as given", kE, worked::kResiduals},
         {"end points exchanged", swapped, {0, 4, -2, 1}},
     };
     for (auto& c : cases) {
@@ -278,14 +276,15 @@ TEST(PluckresidObj, ResidualsAreSignedImageDistancesFromTheProjectedLine) {
 // and the degenerate cases among the draws: cameras whose image line vanishes or has no normal,
 // NaN and infinite inputs, and parameters so large that the step is lost in rounding.
 TEST(PluckresidObjJacobian, EveryInstructionSetGivesFiveEvaluationsBits) {
-    const pluckresid::Isa isas[] = {pluckresid::Isa::kBaseline, pluckresid::Isa::kAvx2,
-                                    pluckresid::Isa::kAvx512};
+    const mexgeom::Isa isas[] = {mexgeom::Isa::kBaseline, mexgeom::Isa::kAvx2,
+                                 mexgeom::Isa::kAvx512};
     std::mt19937 rng(17);
     std::uniform_int_distribution<int> pick(0, 39);
     int finite = 0, total = 0;
     for (unsigned trial = 0; trial < 800; ++trial) {
         const int32_t counts[] = {0, 1, 2, 3, 7, 8, 9, 40};
         Problem p = randomProblem(1000 + trial, counts[trial % 8]);
+        const size_t rows = 2 * static_cast<size_t>(p.N);
         // End points in pixels, as cameras give them: the difference quotients then keep enough
         // bits for a division by the step to round differently from the product with 1e8.
         if (trial % 2 == 0)
@@ -299,23 +298,34 @@ TEST(PluckresidObjJacobian, EveryInstructionSetGivesFiveEvaluationsBits) {
                 case 1:  // no image line at all
                     for (int k = 0; k < 18; ++k) p.A[18 * i + k] = 0;
                     break;
-                case 2:
-                    p.A[18 * i + pick(rng) % 18] = std::nan("");
+                case 2:  // NaNs of either sign, to meet each other
+                case 4:
+                    p.A[18 * i + pick(rng) % 18] = std::copysign(NAN, pick(rng) - 19.5);
                     break;
                 case 3:
                     p.E[2 * i + pick(rng) % 2] = INFINITY;
                     break;
+                case 5:
+                case 6:
+                    p.E[2 * i + pick(rng) % 2 + (pick(rng) % 2) * rows] =
+                        std::copysign(NAN, pick(rng) - 19.5);
+                    break;
             }
         }
-        if (trial % 37 == 3) p.T[pick(rng) % 24] = std::nan("");
-        const size_t rows = 2 * static_cast<size_t>(p.N);
+        if (trial % 37 == 3) p.T[pick(rng) % 24] = std::copysign(NAN, pick(rng) - 19.5);
         Vec expectedR(rows), expectedJ(4 * rows);
         straightforward::residuals(expectedR.data(), expectedJ.data(), p.x.data(), p.A.data(),
                                    p.T.data(), p.E.data(), p.N);
         for (double j : expectedJ) finite += std::isfinite(j) && j != 0;
         total += static_cast<int>(expectedJ.size());
-        for (pluckresid::Isa isa : isas) {
-            if (!pluckresid::supported(isa)) continue;
+        // The residuals alone, as a call without the Jacobian gets them.
+        const Vec alone = run(p.x, p.A, p.T, p.E, p.N);
+        for (size_t m = 0; m < rows; ++m)
+            EXPECT_TRUE(sameBits(alone[m], expectedR[m]))
+                << "trial " << trial << ", residuals alone, r" << m << ": " << alone[m]
+                << " instead of " << expectedR[m];
+        for (mexgeom::Isa isa : isas) {
+            if (!mexgeom::supported(isa)) continue;
             Vec r(rows + 1, 7.0), J(4 * rows + 1, 7.0);
             pluckresid::objJacobian(r.data(), J.data(), p.x.data(), p.A.data(), p.T.data(),
                                     p.E.data(), p.N, isa);

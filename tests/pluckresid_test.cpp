@@ -5,6 +5,7 @@
 #include <random>
 
 #include "support.h"
+#include "worked_examples.h"
 
 namespace {
 
@@ -14,13 +15,10 @@ using testhost::doubles;
 using testhost::doublesNd;
 using Vec = std::vector<double>;
 
-// The worked example: P = (x1, x2, 0, 1), Q = (x3, x4, 1, 1), two cameras with image lines
-// (3, 4, 5) and (0, -2, 6), residuals (4, 0, 1, -2).
-const Vec kX = {1, 2, 3, 4};
-const Vec kT = {0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 0, 0, 1, 0, 0};
-const Vec kA = {1, -1, 0, 0, 0, 0, 0,  0, -2, 0, 0, 0, 0, 0, 0, 0,  0, -5,
-                0, 0,  0, 0, 0, 0, -1, 0, 0,  0, 0, 0, 0, 0, 0, -3, 0, 0};
-const Vec kE = {1, 3, 7, 2, -3, 1, 0, 5};
+using worked::kA;
+using worked::kE;
+using worked::kT;
+using worked::kX;
 
 Array x4() {
     return doubles(4, 1, kX);
@@ -41,9 +39,7 @@ Inputs worked() {
 
 // The worked inputs with one replaced.
 Inputs with(size_t slot, Array a) {
-    Inputs in = worked();
-    in[slot] = std::move(a);
-    return in;
+    return support::replaced(worked(), 4, support::Put{slot, std::move(a)});
 }
 
 bool sameBits(const Vec& a, const Vec& b) {
@@ -59,13 +55,7 @@ std::vector<Vec> outputs(const Inputs& in, int nlhs = 2) {
     return v;
 }
 
-struct MessageCase {
-    const char* name;
-    std::function<Inputs()> inputs;
-    const char* message;
-    int nlhs = 1;
-    long createBudget = -1;
-};
+using support::MessageCase;
 
 TEST(PluckresidGateway, ReportsTheFirstFailingTest) {
     using testhost::ofClass;
@@ -142,16 +132,13 @@ TEST(PluckresidGateway, ReportsTheFirstFailingTest) {
          },
          "E must have at least 4N elements."},
         {"E 1x2", [] { return with(3, doubles(1, 2)); }, "E must have at least 4N elements."},
-        {"no memory", [] { return worked(); }, "Out of memory.", 1, 0},
+        {"no memory", [] { return worked(); }, "Out of memory.", 0, 1},
         {"no memory, no output requested", [] { return worked(); }, "Out of memory.", 0, 0},
-        {"no memory for the Jacobian", [] { return worked(); }, "Out of memory.", 2, 1},
+        {"no memory for the Jacobian", [] { return worked(); }, "Out of memory.", 1, 2},
         {"no memory, bad E too", [] { return with(3, doubles(2, 2)); },
-         "E must have at least 4N elements.", 1, 0},
+         "E must have at least 4N elements.", 0, 1},
     };
-    for (const MessageCase& c : cases) {
-        EXPECT_EQ(support::errorOf("pluckresid", c.nlhs, c.inputs(), c.createBudget), c.message)
-            << c.name;
-    }
+    support::expectMessages("pluckresid", cases);
 }
 
 TEST(PluckresidGateway, FillsTheRequestedSlots) {
@@ -191,7 +178,7 @@ TEST(PluckresidGateway, FillsTheRequestedSlots) {
 }
 
 TEST(PluckresidGateway, AcceptsAnyShapeHoldingEnoughNumbers) {
-    const Vec expected = {4, 0, 1, -2};
+    const Vec expected = worked::kResiduals;
     struct {
         const char* name;
         size_t slot;
@@ -232,7 +219,7 @@ TEST(PluckresidGateway, AcceptsAnyShapeHoldingEnoughNumbers) {
 TEST(PluckresidJacobian, WorkedExample) {
     std::vector<Vec> out = outputs(worked());
     ASSERT_EQ(out.size(), 2u);
-    EXPECT_TRUE(sameBits(out[0], {4, 0, 1, -2}));
+    EXPECT_TRUE(sameBits(out[0], worked::kResiduals));
     ASSERT_EQ(out[1].size(), 16u);
     // x4 moves neither L1 nor L4, the only coordinates camera 2 sees.
     EXPECT_TRUE(support::sameBits(out[1][14], 0)) << "J(3,4)";

@@ -4,6 +4,7 @@
 // the baseline of their speed-ups.
 #pragma once
 
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -12,7 +13,8 @@
 namespace straightforward {
 
 // patchcorr: the weighted correlation of the window W about the point u of X with the window
-// about the image of u under H (through its local affine approximation) in Y.
+// about the image of u under H (through its local affine approximation) in Y; `undefined` where
+// the score is undefined or not a number.
 inline double element(const void* I, int kind, std::size_t index) {
     return kind == 0 ? static_cast<const double*>(I)[index]
                      : static_cast<double>(static_cast<const uint8_t*>(I)[index]);
@@ -30,7 +32,7 @@ inline double sample(const void* I, const int32_t* size, int kind, double p, dou
 
 inline double ncc(const void* X, const int32_t* sizeX, int kindX, const void* Y,
                   const int32_t* sizeY, int kindY, const double* u, const double* H,
-                  const double* W, int32_t nW, int mode) {
+                  const double* W, int32_t nW, int mode, double undefined) {
     const double g1 = H[0] * u[0] + H[3] * u[1] + H[6];
     const double g2 = H[1] * u[0] + H[4] * u[1] + H[7];
     const double g3 = H[2] * u[0] + H[5] * u[1] + H[8];
@@ -56,11 +58,18 @@ inline double ncc(const void* X, const int32_t* sizeX, int kindX, const void* Y,
         Syy = Syy + w * y * y;
         Sxy = Sxy + w * x * y;
     }
-    if (n <= 2) return std::numeric_limits<double>::quiet_NaN();
+    if (n <= 2) return undefined;
     const double mx = Sx / Sw, my = Sy / Sw;
     const double vx = Sxx / Sw - mx * mx, vy = Syy / Sw - my * my, cxy = Sxy / Sw - mx * my;
-    if (vx > 1e-9 && vy > 1e-9) return cxy / std::sqrt(vx * vy);
-    return std::numeric_limits<double>::quiet_NaN();
+    if (!(vx > 1e-9 && vy > 1e-9)) return undefined;
+    const double score = cxy / std::sqrt(vx * vy);
+    return std::isnan(score) ? undefined : score;
+}
+
+// pluckresid and stripfilt write one NaN (sign set, quiet, no payload) wherever a result is not a
+// number, whatever NaNs met to make it.
+inline double oneNaN(double x) {
+    return std::isnan(x) ? std::bit_cast<double>(UINT64_C(0xFFF8000000000000)) : x;
 }
 
 // pluckresid: the residuals r (2N) of the line x, and when J is not null the forward-difference
@@ -85,8 +94,8 @@ inline void obj(double* r, const double* x, const double* A, const double* T, co
             }
         }
         const double w = 1 / std::sqrt(l[0] * l[0] + l[1] * l[1]);
-        r[2 * i] = ((l[0] * E[2 * i] + l[1] * E[2 * i + 1]) + l[2]) * w;
-        r[2 * i + 1] = ((l[0] * E[2 * N + 2 * i] + l[1] * E[2 * N + 2 * i + 1]) + l[2]) * w;
+        r[2 * i] = oneNaN(((l[0] * E[2 * i] + l[1] * E[2 * i + 1]) + l[2]) * w);
+        r[2 * i + 1] = oneNaN(((l[0] * E[2 * N + 2 * i] + l[1] * E[2 * N + 2 * i + 1]) + l[2]) * w);
     }
 }
 
@@ -99,7 +108,8 @@ inline void residuals(double* r, double* J, const double* x, const double* A, co
         double y[4] = {x[0], x[1], x[2], x[3]};
         y[k] = 1e-8 + y[k];
         obj(J + rows * k, y, A, T, E, N);
-        for (std::size_t m = 0; m < rows; ++m) J[rows * k + m] = (J[rows * k + m] - r[m]) * 1e8;
+        for (std::size_t m = 0; m < rows; ++m)
+            J[rows * k + m] = oneNaN((J[rows * k + m] - r[m]) * 1e8);
     }
 }
 

@@ -77,18 +77,10 @@ Inputs with(P... puts) {
 }
 
 std::vector<double> responses(const Inputs& in, int nlhs = 1) {
-    testhost::Result r = support::call("stripfilt", nlhs, in);
-    EXPECT_FALSE(r.failed) << r.error;
-    if (r.failed || !r.outputs[0]) return {};
-    return testhost::values(r.outputs[0].get());
+    return support::firstOutput("stripfilt", in, nlhs);
 }
 
-struct MessageCase {
-    const char* name;
-    std::function<Inputs()> inputs;
-    const char* message;
-    long createBudget = -1;
-};
+using support::MessageCase;
 
 TEST(StripfiltGateway, ReportsTheFirstFailingTest) {
     using testhost::doublesNd;
@@ -261,10 +253,7 @@ TEST(StripfiltGateway, ReportsTheFirstFailingTest) {
          },
          "Bad size(s) of u1, u2.", 0},
     };
-    for (const MessageCase& c : cases) {
-        EXPECT_EQ(support::errorOf("stripfilt", 1, c.inputs(), c.createBudget), c.message)
-            << c.name;
-    }
+    support::expectMessages("stripfilt", cases);
 }
 
 struct ResponseCase {

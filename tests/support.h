@@ -37,6 +37,15 @@ inline testhost::Result call(const std::string& name, int nlhs, const Inputs& in
     return r;
 }
 
+// The first output of a call that must succeed, as doubles; empty when the call failed.
+inline std::vector<double> firstOutput(const std::string& name, const Inputs& inputs,
+                                       int nlhs = 1) {
+    testhost::Result r = call(name, nlhs, inputs);
+    EXPECT_FALSE(r.failed) << r.error;
+    if (r.failed || !r.outputs[0]) return {};
+    return testhost::values(r.outputs[0].get());
+}
+
 // The error text of a call that must fail, or a note that it did not.
 inline std::string errorOf(const std::string& name, int nlhs, const Inputs& inputs,
                            long createBudget = -1) {
@@ -66,6 +75,24 @@ Inputs replaced(Inputs in, size_t count, P... puts) {
     in.resize(count);
     ((in[puts.slot] = std::move(puts.array)), ...);
     return in;
+}
+
+// A row of a table of messages: inputs that break the call, and the error it must report. The
+// host may refuse array creations after createBudget of them (-1: never); nlhs outputs are asked.
+struct MessageCase {
+    const char* name;
+    std::function<Inputs()> inputs;
+    const char* message;
+    long createBudget = -1;
+    int nlhs = 1;
+};
+
+// Every row of the table reports its message, and nothing else.
+template <std::size_t N>
+void expectMessages(const std::string& name, const MessageCase (&cases)[N]) {
+    for (const MessageCase& c : cases) {
+        EXPECT_EQ(errorOf(name, c.nlhs, c.inputs(), c.createBudget), c.message) << c.name;
+    }
 }
 
 // Equal as doubles, NaN equal to NaN, -0 distinct from +0: what "the same bits" means.

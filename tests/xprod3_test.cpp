@@ -36,12 +36,7 @@ Array fourB() {
 }
 const std::vector<double> kFourProducts = {0, 0, 1, 1, 0, 0, 0, 1, 0, -3, 6, -3};
 
-struct MessageCase {
-    const char* name;
-    std::function<Inputs()> inputs;
-    const char* message;
-    long createBudget = -1;
-};
+using support::MessageCase;
 
 TEST(Xprod3Gateway, ReportsTheFirstFailingTest) {
     const char* count = "One or two input arguments required.";
@@ -150,9 +145,7 @@ TEST(Xprod3Gateway, ReportsTheFirstFailingTest) {
         {"no memory, empty input", [] { return one(doubles(0, 3)); }, "Out of memory.", 0},
         {"no memory, one input 3x3", [] { return one(doubles(3, 3)); }, shape, 0},
     };
-    for (const MessageCase& c : cases) {
-        EXPECT_EQ(support::errorOf("xprod3", 1, c.inputs(), c.createBudget), c.message) << c.name;
-    }
+    support::expectMessages("xprod3", cases);
 }
 
 struct AnswerCase {

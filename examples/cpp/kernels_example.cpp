@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <vector>
 
-#include <mexgeom/hesseform/normalise.h>
+#include <mexgeom/hesseform/hesse_rows.h>
 #include <mexgeom/patchcorr/ncc.h>
 #include <mexgeom/pluckresid/obj.h>
 #include <mexgeom/stripfilt/imgraduv.h>
@@ -55,8 +55,8 @@ int main() {
     const double identity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
     const double u[2] = {20, 20};
     report("patchcorr: window against itself",
-           patchcorr::ncc(image.data(), size, patchcorr::kDouble, image.data(), size,
-                          patchcorr::kDouble, u, identity, window.data(), 25, patchcorr::kBilinear),
+           patchcorr::ncc(image.data(), size, mexgeom::kDouble, image.data(), size,
+                          mexgeom::kDouble, u, identity, window.data(), 25, patchcorr::kBilinear),
            1);
 
     // A 3D line seen in two cameras: P = (x1, x2, 0, 1) and Q = (x3, x4, 1, 1), with camera line

@@ -37,6 +37,9 @@ function calls = patchcorr_calls()
   end
   calls{end + 1} = {'patchcorr', 1, {X, Y, affine, W, u(:, 1:3), 'x'}};
   calls{end + 1} = {'patchcorr', 1, {X, Y, affine, W(1:2, :), u}};
+  % Undefined scores, which are each host's own NaN: points outside X, a NaN point, a flat X.
+  calls{end + 1} = {'patchcorr', 1, {X, Y, affine, W, [-20 30 NaN 30; 25 -20 10 25]}};
+  calls{end + 1} = {'patchcorr', 1, {ones(60, 50), Y, persp, W, u(:, 1:9)}};
 end
 
 function calls = pluckresid_calls()

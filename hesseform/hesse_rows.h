@@ -14,7 +14,7 @@
 
 #include <cstddef>
 
-#include "../host/isa.h"
+#include "isa.h"
 
 namespace hesseform {
 
@@ -23,11 +23,8 @@ namespace hesseform {
 // vector instructions this processor offers; every row comes out as it would alone.
 void hesseRows(const double* p, double* q, std::size_t M);
 
-// The instruction sets of isa.h; every one gives the same bits.
-using mexgeom::Isa;
-using mexgeom::supported;
-
-// hesseRows on the given instruction set, which must be supported.
-void hesseRows(const double* p, double* q, std::size_t M, Isa isa);
+// hesseRows on the given instruction set of isa.h, which must be supported; every one gives the
+// same bits.
+void hesseRows(const double* p, double* q, std::size_t M, mexgeom::Isa isa);
 
 }  // namespace hesseform

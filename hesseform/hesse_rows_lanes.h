@@ -1,6 +1,6 @@
 // The rows of hesseform W at a time, written once over W lanes and included by one file per
-// instruction set, each built for its own target: normalise.cpp (the baseline: SSE2 on x86),
-// normalise_avx2.cpp and normalise_avx512.cpp. Square roots and quotients are correctly rounded
+// instruction set, each built for its own target: hesse_rows.cpp (the baseline: SSE2 on x86),
+// hesse_rows_avx2.cpp and hesse_rows_avx512.cpp. Square roots and quotients are correctly rounded
 // in every lane, so each row has the bits it has alone.
 //
 // Every function here has internal linkage and calls no inline library function: a copy built for
@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "../host/lanes.h"
+#include "lanes.h"
 
 namespace hesseform {
 
@@ -25,7 +25,7 @@ using mexgeom::root;
 
 template <int W>
 void rowsLanes(const double* p, double* q, std::size_t M) {
-    using V = typename Lanes<W>::V;
+    using Doubles = typename Lanes<W>::Doubles;
     const double* pa = p;
     const double* pb = p + M;
     const double* pc = p + 2 * M;
@@ -34,12 +34,12 @@ void rowsLanes(const double* p, double* q, std::size_t M) {
     double* qc = q + 2 * M;
     std::size_t i = 0;
     for (; i + W <= M; i += W) {
-        V a, b, c;
+        Doubles a, b, c;
         std::memcpy(&a, pa + i, sizeof a);
         std::memcpy(&b, pb + i, sizeof b);
         std::memcpy(&c, pc + i, sizeof c);
-        const V n = root<W>(a * a + b * b);
-        const V x = a / n, y = b / n, z = c / n;
+        const Doubles n = root<W>(a * a + b * b);
+        const Doubles x = a / n, y = b / n, z = c / n;
         std::memcpy(qa + i, &x, sizeof x);
         std::memcpy(qb + i, &y, sizeof y);
         std::memcpy(qc + i, &z, sizeof z);

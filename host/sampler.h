@@ -1,0 +1,107 @@
+// Reading an image between its elements, for patchcorr and stripfilt: one position, or one per
+// lane for W lanes at once. Positions are 0-based (row, column); the caller has checked that the
+// elements read exist.
+//
+// Lanes sample in two steps, so that the loads of a stretch of samples do not wait on the
+// arithmetic that places them: locate() turns the lanes' positions into element offsets and
+// fractions, nearest() or bilinear() reads the elements and blends them.
+//
+// Internal linkage, as in lanes.h: a copy built for AVX-512 must never be the one that a baseline
+// caller gets.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <utility>
+
+#include "lanes.h"
+
+namespace mexgeom {
+namespace {
+
+// The bilinear blend of the four neighbours e(row, column) of a position whose fractions past
+// the element (0, 0) are fr along the rows and fc along the columns: first along the rows (in
+// column 0, then in column 1), then along the columns. For a double or for lanes.
+template <typename Number>
+[[gnu::always_inline]] inline Number blend(Number fr, Number fc, Number e00, Number e10, Number e01,
+                                           Number e11) {
+    return (1 - fc) * ((1 - fr) * e00 + fr * e10) + fc * ((1 - fr) * e01 + fr * e11);
+}
+
+// The bilinear value at one position (p, q) with -1 < p < rows - 1 and -1 < q < columns - 1:
+// t = the position truncated toward zero (0 between -1 and 0, where the negative fraction
+// extrapolates from elements 0 and 1).
+template <typename T>
+inline double bilinearAt(const T* elements, std::size_t rows, double p, double q) {
+    const int32_t r = static_cast<int32_t>(p), c = static_cast<int32_t>(q);
+    const T* e = elements + (static_cast<std::size_t>(r) + static_cast<std::size_t>(c) * rows);
+    return blend<double>(p - r, q - c, e[0], e[1], e[rows], e[rows + 1]);
+}
+
+// An image of elements of type T read W lanes at a time.
+template <typename T, int W>
+struct LaneSampler {
+    using Doubles = typename Lanes<W>::Doubles;
+    using Offsets = typename Lanes<W>::Offsets;
+    using Int32s = typename Lanes<W>::Int32s;
+
+    const T* elements;
+    int64_t rows;
+
+    // Each lane's position (p, q), -1 < p < rows - 1 and -1 < q < columns - 1 (columns below
+    // 2^31): the offset of the element at its truncation toward zero, and the fractions past it.
+    [[gnu::always_inline]] inline void locate(Doubles p, Doubles q, int64_t* offset, Doubles& fr,
+                                              Doubles& fc) const {
+#if defined(__x86_64__) || defined(__i386__)
+        if constexpr (W == 8) {
+            // Straight to 64-bit integers and back, which AVX-512 does in one instruction each.
+            const Offsets r = (Offsets)_mm512_cvttpd_epi64((__m512d)p);
+            const Offsets c = (Offsets)_mm512_cvttpd_epi64((__m512d)q);
+            // c and rows are below 2^31: the low halves' product is the whole product.
+            const Offsets o = r + (Offsets)_mm512_mul_epu32((__m512i)c, _mm512_set1_epi64(rows));
+            std::memcpy(offset, &o, sizeof o);
+            fr = p - (Doubles)_mm512_cvtepi64_pd((__m512i)r);
+            fc = q - (Doubles)_mm512_cvtepi64_pd((__m512i)c);
+            return;
+        }
+#endif
+        const Int32s r = __builtin_convertvector(p, Int32s), c = __builtin_convertvector(q, Int32s);
+        const Offsets o =
+            __builtin_convertvector(r, Offsets) + __builtin_convertvector(c, Offsets) * rows;
+        std::memcpy(offset, &o, sizeof o);
+        fr = p - __builtin_convertvector(r, Doubles);
+        fc = q - __builtin_convertvector(c, Doubles);
+    }
+
+    // The elements at the lanes' offsets, as doubles: truncation to the grid. Bytes are gathered
+    // as integers and converted together.
+    [[gnu::always_inline]] inline Doubles nearest(const int64_t* offset) const {
+        return gather(offset, std::make_index_sequence<W>());
+    }
+
+    // The bilinear blend of the four neighbours of each lane's located position.
+    [[gnu::always_inline]] inline Doubles bilinear(const int64_t* offset, Doubles fr,
+                                                   Doubles fc) const {
+        constexpr auto lanes = std::make_index_sequence<W>();
+        Doubles e00, e10, e01, e11;
+        neighbourPairs<T, W>(elements, offset, e00, e10, lanes);
+        neighbourPairs<T, W>(elements + rows, offset, e01, e11, lanes);
+        return blend(fr, fc, e00, e10, e01, e11);
+    }
+
+  private:
+    template <std::size_t... L>
+    [[gnu::always_inline]] inline Doubles gather(const int64_t* offset,
+                                                 std::index_sequence<L...>) const {
+        if constexpr (sizeof(T) == 1) {
+            const Int32s bytes = {static_cast<int32_t>(elements[offset[L]])...};
+            return __builtin_convertvector(bytes, Doubles);
+        } else {
+            return Doubles{static_cast<double>(elements[offset[L]])...};
+        }
+    }
+};
+
+}  // namespace
+}  // namespace mexgeom
