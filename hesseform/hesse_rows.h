@@ -10,6 +10,8 @@
 // a NaN in a or b gives a NaN row; an infinite a or b gives n = Inf, NaN in its own place and
 // signed zeros elsewhere. Rows with |a| or |b| beyond about 1.3e154 (or below about 1.5e-154)
 // overflow (underflow) in the squares and come out as zeros, NaN, infinities or less precise.
+// Every NaN written is the one NaN of nan.h, whatever NaN the row held: processors differ in the
+// sign of the NaN that 0 / 0 gives, and this keeps every host's bits the same.
 #pragma once
 
 #include <cstddef>

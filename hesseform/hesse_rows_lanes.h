@@ -1,7 +1,7 @@
 // The rows of hesseform W at a time, written once over W lanes and included by one file per
 // instruction set, each built for its own target: hesse_rows.cpp (the baseline: SSE2 on x86),
 // hesse_rows_avx2.cpp and hesse_rows_avx512.cpp. Square roots and quotients are correctly rounded
-// in every lane, so each row has the bits it has alone.
+// in every lane, so each row has the bits it has alone; every NaN written is the one of nan.h.
 //
 // Every function here has internal linkage and calls no inline library function: a copy built for
 // AVX-512 must never be the one that a baseline caller ends up with.
@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "lanes.h"
+#include "nan.h"
 
 namespace hesseform {
 
@@ -20,6 +21,7 @@ void rowsAvx512(const double* p, double* q, std::size_t M);
 
 namespace {
 
+using mexgeom::canonical;
 using mexgeom::Lanes;
 using mexgeom::root;
 
@@ -39,7 +41,7 @@ void rowsLanes(const double* p, double* q, std::size_t M) {
         std::memcpy(&b, pb + i, sizeof b);
         std::memcpy(&c, pc + i, sizeof c);
         const Doubles n = root<W>(a * a + b * b);
-        const Doubles x = a / n, y = b / n, z = c / n;
+        const Doubles x = canonical(a / n), y = canonical(b / n), z = canonical(c / n);
         std::memcpy(qa + i, &x, sizeof x);
         std::memcpy(qb + i, &y, sizeof y);
         std::memcpy(qc + i, &z, sizeof z);
@@ -47,9 +49,9 @@ void rowsLanes(const double* p, double* q, std::size_t M) {
     for (; i < M; ++i) {
         const double a = pa[i], b = pb[i], c = pc[i];
         const double n = __builtin_sqrt(a * a + b * b);
-        qa[i] = a / n;
-        qb[i] = b / n;
-        qc[i] = c / n;
+        qa[i] = canonical(a / n);
+        qb[i] = canonical(b / n);
+        qc[i] = canonical(c / n);
     }
 }
 

@@ -118,9 +118,9 @@ inline void cross(const double* A, const double* B, double* C, std::size_t n) {
     for (std::size_t k = 0; k < n; ++k) {
         const double* a = A + 3 * k;
         const double* b = B + 3 * k;
-        C[3 * k] = a[1] * b[2] - a[2] * b[1];
-        C[3 * k + 1] = a[2] * b[0] - a[0] * b[2];
-        C[3 * k + 2] = a[0] * b[1] - a[1] * b[0];
+        C[3 * k] = oneNaN(a[1] * b[2] - a[2] * b[1]);
+        C[3 * k + 1] = oneNaN(a[2] * b[0] - a[0] * b[2]);
+        C[3 * k + 2] = oneNaN(a[0] * b[1] - a[1] * b[0]);
     }
 }
 
@@ -128,7 +128,7 @@ inline void cross(const double* A, const double* B, double* C, std::size_t n) {
 inline void hesse(const double* p, double* q, std::size_t M) {
     for (std::size_t i = 0; i < M; ++i) {
         const double n = std::sqrt(p[i] * p[i] + p[M + i] * p[M + i]);
-        for (int col = 0; col < 3; ++col) q[col * M + i] = p[col * M + i] / n;
+        for (int col = 0; col < 3; ++col) q[col * M + i] = oneNaN(p[col * M + i] / n);
     }
 }
 

@@ -4,7 +4,9 @@
 // starts at index 3k. For a = (a1, a2, a3) and b = (b1, b2, b3):
 //   a x b = (a2 b3 - a3 b2, a3 b1 - a1 b3, a1 b2 - a2 b1),
 // each component one product minus the other in exactly that order, with no rescaling and no
-// fused multiply-add, so that equal vectors give exact zeros. NaN and infinities follow IEEE 754.
+// fused multiply-add, so that equal vectors give exact zeros. NaN and infinities follow IEEE 754,
+// except that every NaN written is the one NaN of nan.h: processors differ in the sign of the NaN
+// that an invalid operation (Inf * 0, Inf - Inf) gives, and this keeps every host's bits the same.
 #pragma once
 
 #include <cstddef>
