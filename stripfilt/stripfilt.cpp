@@ -1,8 +1,11 @@
 // stripfilt(I, h, u1, u2): for each segment, from column k of u1 to column k of u2 (1-based row
 // and column positions), the response of the odd-length filter h applied across the segment in
 // image I and averaged along it. Returns a 1 x K row; NaN where a segment has no response.
+#include <algorithm>
+
 #include "gateway.h"
 #include "imgraduv.h"
+#include "threads.h"
 
 namespace {
 
@@ -23,6 +26,14 @@ void filterSegments(const void* image, const int32_t* size, const double* h, int
         const double b[2] = {u2[2 * k] - 1.0, u2[2 * k + 1] - 1.0};
         out[k] = stripfilt::imgraduv<T>(I, size, h, m, a, b);
     }
+}
+
+// A thread repays its start from about kTapsPerThread taps of segments (measured by
+// bench_stripfilt's threshold benchmarks, on segments 10 to 100 long); each tap is a line of
+// samples along its segment.
+constexpr size_t kTapsPerThread = 2000;
+size_t segmentsPerThread(size_t taps) {
+    return kTapsPerThread / std::max<size_t>(taps, 1);
 }
 
 }  // namespace
@@ -68,14 +79,18 @@ extern "C" void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[
     plhs[0] = gateway::createDoubles(1, K);
     double* out = mxGetPr(plhs[0]);
 
-    // One dispatch on the element kind for the whole call.
+    // The segments in batches, one per share (one for the whole call unless threads are asked
+    // for): one dispatch on the element kind per batch.
     const void* image = mxGetData(I);
     const double* taps = mxGetPr(h);
     const double* first = mxGetPr(u1);
     const double* second = mxGetPr(u2);
-    if (kind == stripfilt::kDouble) {
-        filterSegments<double>(image, size, taps, m, first, second, K, out);
-    } else {
-        filterSegments<uint8_t>(image, size, taps, m, first, second, K, out);
-    }
+    mexgeom::forShares(K, segmentsPerThread(T), [&](size_t begin, size_t end) {
+        const double *a = first + 2 * begin, *b = second + 2 * begin;
+        if (kind == stripfilt::kDouble) {
+            filterSegments<double>(image, size, taps, m, a, b, end - begin, out + begin);
+        } else {
+            filterSegments<uint8_t>(image, size, taps, m, a, b, end - begin, out + begin);
+        }
+    });
 }

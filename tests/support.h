@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -66,6 +67,23 @@ Inputs replaced(Inputs in, size_t count, P... puts) {
     in.resize(count);
     ((in[puts.slot] = std::move(puts.array)), ...);
     return in;
+}
+
+// The thread counts that every threaded command must answer alike, as MEXGEOM_THREADS values:
+// one thread, a few, more than the processors, more than the call has chunks, and the default.
+inline const char* const kThreadSettings[] = {"1", "2", "3", "7", "1000", "auto"};
+
+// The value of f() with MEXGEOM_THREADS set to value (unset for nullptr); unset afterwards.
+template <typename F>
+auto withThreads(const char* value, F f) {
+    if (value != nullptr) {
+        setenv("MEXGEOM_THREADS", value, 1);
+    } else {
+        unsetenv("MEXGEOM_THREADS");
+    }
+    auto result = f();
+    unsetenv("MEXGEOM_THREADS");
+    return result;
 }
 
 // Equal as doubles, NaN equal to NaN, -0 distinct from +0: what "the same bits" means.

@@ -1,0 +1,117 @@
+// The thread switch and the splitting of a batch, without a host.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "support.h"
+#include "threads.h"
+
+namespace {
+
+unsigned sixProcessors() {
+    return 6;
+}
+
+TEST(Threads, TheSwitchReadsOnlyPositiveIntegersAndAuto) {
+    const struct {
+        const char* text;
+        unsigned threads;
+    } cases[] = {
+        {nullptr, 1},  // unset
+        {"", 1},
+        {"1", 1},
+        {"4", 4},
+        {"0004", 4},
+        {"0", 6},
+        {"00", 6},
+        {"auto", 6},
+        {"1023", 1023},
+        {"1025", mexgeom::kMaxThreads},
+        {"99999999999999999999999999", mexgeom::kMaxThreads},  // beyond 64 bits
+        {"-2", 1},
+        {"+2", 1},
+        {" 2", 1},
+        {"2 ", 1},
+        {"2.5", 1},
+        {"4x", 1},
+        {"AUTO", 1},
+        {"all", 1},
+        {"yes", 1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(mexgeom::parseThreads(c.text, sixProcessors), c.threads)
+            << "MEXGEOM_THREADS=" << (c.text ? c.text : "(unset)");
+    }
+}
+
+TEST(Threads, AutoCountsTheProcessorsThisProcessMayUse) {
+    const unsigned n = mexgeom::processorCount();
+    EXPECT_GE(n, 1u);
+    EXPECT_LE(n, std::max(1u, std::thread::hardware_concurrency()));
+    EXPECT_EQ(mexgeom::parseThreads("auto"), std::min(n, mexgeom::kMaxThreads));
+}
+
+// Every item lands in exactly one call, in a chunk that starts at a multiple of the chunk size,
+// for any thread count, including more threads than chunks.
+TEST(Threads, EveryItemIsWorkedOnceInWholeChunks) {
+    for (size_t count : {0, 1, 5, 64, 1000}) {
+        for (size_t chunk : {1, 7, 64}) {
+            for (unsigned threads : {1u, 2u, 3u, 7u, 50u}) {
+                std::vector<int> hits(count);
+                std::mutex mutex;
+                std::vector<std::pair<size_t, size_t>> calls;
+                mexgeom::runChunks(count, chunk, threads, [&](size_t begin, size_t end) {
+                    for (size_t i = begin; i < end; ++i) ++hits[i];
+                    std::lock_guard<std::mutex> lock(mutex);
+                    calls.emplace_back(begin, end);
+                });
+                const std::string where = "count " + std::to_string(count) + ", chunk " +
+                                          std::to_string(chunk) + ", " + std::to_string(threads) +
+                                          " threads";
+                EXPECT_EQ(std::count(hits.begin(), hits.end(), 1), static_cast<long>(count))
+                    << where;
+                for (auto [begin, end] : calls) {
+                    EXPECT_EQ(begin % chunk, 0u) << where;
+                    EXPECT_TRUE(begin < end && end <= count && end - begin <= chunk) << where;
+                }
+            }
+        }
+    }
+}
+
+// Small calls run on the calling thread in one piece whatever the switch says; large ones are
+// cut into chunks only when threads are asked for.
+TEST(Threads, SmallCallsAndTheDefaultRunInOnePiece) {
+    const struct {
+        const char* setting;
+        size_t count, perThread;
+        bool split;
+    } cases[] = {
+        {nullptr, 100000, 10, false}, {"1", 100000, 10, false}, {"junk", 100000, 10, false},
+        {"8", 19, 10, false},         {"8", 20, 10, true},      {"auto", 20, 10, true},
+        {"8", 100000, 0, true},
+    };
+    for (const auto& c : cases) {
+        const size_t pieces = support::withThreads(c.setting, [&] {
+            std::mutex mutex;
+            size_t calls = 0;
+            mexgeom::forShares(c.count, c.perThread, [&](size_t, size_t) {
+                std::lock_guard<std::mutex> lock(mutex);
+                ++calls;
+            });
+            return calls;
+        });
+        // "auto" on a one-processor machine asks for one thread.
+        const bool single =
+            c.setting && std::string(c.setting) == "auto" && mexgeom::processorCount() == 1;
+        EXPECT_EQ(pieces > 1, c.split && !single)
+            << (c.setting ? c.setting : "(unset)") << ", " << c.count << " items";
+    }
+}
+
+}  // namespace
