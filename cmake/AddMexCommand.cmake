@@ -16,7 +16,7 @@ set(MEX_HOST_DIR ${CMAKE_CURRENT_LIST_DIR}/../host)
 set(MEX_EXPORTS ${MEX_HOST_DIR}/mex.map)
 
 option(MEX_OCTAVE "Build the commands for GNU Octave when mkoctfile is found" ON)
-if(MEX_OCTAVE AND NOT MEX_SANITIZE AND MEX_BITS EQUAL 64)
+if(MEX_OCTAVE AND NOT MEX_SANITIZE AND NOT MEX_SANITIZE_THREAD AND MEX_BITS EQUAL 64)
   find_program(MKOCTFILE mkoctfile)
 endif()
 if(MKOCTFILE)
@@ -31,7 +31,7 @@ if(MKOCTFILE)
 endif()
 
 option(MEX_MATLAB "Build the commands for MATLAB when it is installed" ON)
-if(MEX_MATLAB AND NOT MEX_SANITIZE AND MEX_BITS EQUAL 64)
+if(MEX_MATLAB AND NOT MEX_SANITIZE AND NOT MEX_SANITIZE_THREAD AND MEX_BITS EQUAL 64)
   # Matlab_ROOT_DIR selects an installation; the mx and mex libraries are always looked for.
   find_package(Matlab QUIET)
 endif()
