@@ -9,14 +9,25 @@
 
 #include <dlfcn.h>
 
+#include <cstdlib>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "loader.h"
 #include "mex.h"
+#include "threads.h"
 
 namespace bench {
+
+// MEXGEOM_THREADS set to a value for the life of the object, unset afterwards.
+class Threads {
+  public:
+    explicit Threads(const char* value) { setenv("MEXGEOM_THREADS", value, 1); }
+    ~Threads() { unsetenv("MEXGEOM_THREADS"); }
+    Threads(const Threads&) = delete;
+    Threads& operator=(const Threads&) = delete;
+};
 
 class Host {
   public:

@@ -101,6 +101,14 @@ void runChunks(std::size_t count, std::size_t chunk, unsigned threads, const Wor
 #endif
 }
 
+// Runs work(begin, end) over [0, count) on `threads` threads (the calling thread alone for 1), in
+// at least four chunks per thread, so that a small call still gives every thread its part.
+template <typename Work>
+void runShares(std::size_t count, unsigned threads, const Work& work) noexcept {
+    if (threads <= 1) return work(std::size_t{0}, count);
+    runChunks(count, std::clamp<std::size_t>(count / (4 * threads), 1, kChunk), threads, work);
+}
+
 // Runs work(begin, end) over [0, count): on the calling thread alone, without reading the
 // switch, when fewer than 2 x itemsPerThread items would not repay starting a thread; else on
 // as many threads as asked for, at most one per itemsPerThread items.
@@ -111,9 +119,7 @@ void forShares(std::size_t count, std::size_t itemsPerThread, const Work& work) 
     const std::size_t useful = count / itemsPerThread;
     const unsigned threads =
         static_cast<unsigned>(std::min<std::size_t>(threadsRequested(), useful));
-    if (threads <= 1) return work(std::size_t{0}, count);
-    // At least four chunks per thread, so that a small call still gives every thread its part.
-    runChunks(count, std::clamp<std::size_t>(count / (4 * threads), 1, kChunk), threads, work);
+    runShares(count, threads, work);
 }
 
 }  // namespace mexgeom
