@@ -3,11 +3,12 @@
 # (gnuplot: Octave's plots for the examples, printed to PNG files without a display; the
 # package is satisfied by whichever of gnuplot-qt, gnuplot-x11 or gnuplot-nox is installed.
 # fonts-freefont-otf: the font Octave renders every text of a figure with; without it no axes can
-# be made. ghostscript: print writes PNG files through gs.)
+# be made. ghostscript: print writes PNG files through gs. octave-parallel: the cluster example's
+# parcellfun, pserver and netcellfun.)
 set -euo pipefail
 packages=(cmake make g++ g++-multilib qemu-user octave liboctave-dev googletest libgtest-dev
           libbenchmark-dev valgrind clang libclang-rt-14-dev binutils gnuplot
-          fonts-freefont-otf ghostscript)
+          fonts-freefont-otf ghostscript octave-parallel)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
