@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -112,6 +113,24 @@ TEST(Threads, SmallCallsAndTheDefaultRunInOnePiece) {
         EXPECT_EQ(pieces > 1, c.split && !single)
             << (c.setting ? c.setting : "(unset)") << ", " << c.count << " items";
     }
+}
+
+// Where no thread can be started (tests/threads_unstartable.sh runs this under a process limit
+// of 1), every chunk is worked on the calling thread. Elsewhere there is nothing to check.
+TEST(Threads, WithoutThreadsToBeHadTheCallerWorksAlone) {
+    try {
+        std::thread([] {}).join();
+        GTEST_SKIP() << "threads can be started here";
+    } catch (const std::system_error&) {
+    }
+    std::vector<int> hits(1000);
+    std::vector<std::thread::id> workers;
+    mexgeom::runChunks(hits.size(), 10, 4, [&](size_t begin, size_t end) {
+        for (size_t i = begin; i < end; ++i) ++hits[i];
+        workers.push_back(std::this_thread::get_id());
+    });
+    EXPECT_EQ(std::count(hits.begin(), hits.end(), 1), 1000);
+    EXPECT_EQ(std::count(workers.begin(), workers.end(), std::this_thread::get_id()), 100);
 }
 
 }  // namespace
