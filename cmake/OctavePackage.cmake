@@ -34,7 +34,7 @@ foreach(command ${mex_commands})
   set(sources ${module} ${kernel} ${headers})
   list(TRANSFORM sources PREPEND ${command}/ OUTPUT_VARIABLE prerequisites)
   string(REPLACE ";" " " prerequisites "${prerequisites}")
-  string(APPEND rules "${command}.mex: ${prerequisites} host/gateway.h\n")
+  string(APPEND rules "${command}.mex: ${prerequisites} host/gateway.h host/threads.h\n")
   list(TRANSFORM sources PREPEND ${folder}/)
   list(APPEND stage_commands
     COMMAND ${CMAKE_COMMAND} -E make_directory ${package_stage}/src/${command}
@@ -48,6 +48,7 @@ foreach(command ${mex_commands})
 endforeach()
 file(CONFIGURE OUTPUT ${package_work}/commands.mk CONTENT "${rules}")
 set(host_files ${MEX_HOST_DIR}/gateway.h ${MEX_HOST_DIR}/isa.h ${MEX_HOST_DIR}/lanes.h
+  ${MEX_HOST_DIR}/threads.h
   ${MEX_HOST_DIR}/mexversion.cpp
   ${MEX_EXPORTS})
 list(APPEND inputs ${package_work}/commands.mk ${host_files})
