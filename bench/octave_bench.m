@@ -1,20 +1,21 @@
-function octave_bench(reps, small)
-  % octave_bench(reps, small): times each command, built for Octave, against what a user would
+function octave_bench(reps, small, only)
+  % octave_bench(reps, small, only): times each command, built for Octave, against what a user would
   % write instead: the same computation vectorised in Octave (below), and Octave's own cross for
   % xprod3. Each pair runs 2 * reps times on the standard workloads (seeded); the table gives
   % the medians and their ratio (Octave time / command time). The threaded commands (patchcorr,
   % stripfilt) are timed twice, with MEXGEOM_THREADS unset (one thread) and set to auto (every
   % processor); "threads" is then the ratio Octave time / threaded time. Before timing, each
   % vectorised version must give the command's numbers on the benchmark data, or the script
-  % stops with an error. small = true runs tiny workloads, to check the script itself.
+  % stops with an error. small = true runs tiny workloads, to check the script itself; only, a
+  % cell of names (patchcorr, stripfilt, pluckresid, vectors), runs only those parts.
   if nargin < 1, reps = 7; end
   if nargin < 2, small = false; end
+  if nargin < 3, only = {'patchcorr', 'stripfilt', 'pluckresid', 'vectors'}; end
   printf('%-42s %12s %12s %12s %9s %9s  %s\n', 'workload', 'command ms', 'threads ms', ...
          'Octave ms', 'ratio', 'threads', 'agreement (max |difference|)');
-  bench_patchcorr(reps, small);
-  bench_stripfilt(reps, small);
-  bench_pluckresid(reps, small);
-  bench_vectors(reps, small);
+  for part = only
+    feval(['bench_' part{1}], reps, small);
+  end
 end
 
 % ---- the standard workloads, as in bench/workloads.h ------------------------------------------
