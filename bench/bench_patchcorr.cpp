@@ -147,6 +147,14 @@ void smallCalls(bool small, const bench::Host& host, std::vector<bench::Line>& l
         lines.push_back({name, 0, "", "patchcorr/one point/MEXGEOM_THREADS=1",
                          "x the time of a one-point call", true});
     }
+    benchmark::RegisterBenchmark(
+        "patchcorr/one point/off and auto alternating", [&host, small](benchmark::State& state) {
+            const Data& d = data(small);
+            const Array one = testhost::doubles(2, 1, {d.w.u[0], d.w.u[1]});
+            const std::vector<const mxArray*> in = {d.X.get(), d.Ya.get(), d.Haffine.get(),
+                                                    d.W.get(), one.get()};
+            bench::alternate(state, "auto", [&] { host.call(1, in); });
+        });
     lines.push_back({"patchcorr/one point/MEXGEOM_THREADS=auto", 0, "",
                      "patchcorr/one point/MEXGEOM_THREADS=1", "x the time with the switch off",
                      true});

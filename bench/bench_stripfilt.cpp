@@ -101,6 +101,14 @@ void smallCalls(bool small, const bench::Host& host, std::vector<bench::Line>& l
             for (auto _ : state) host.call(1, in);
         })->Unit(benchmark::kMicrosecond);
     }
+    benchmark::RegisterBenchmark(
+        "stripfilt/one segment/off and auto alternating", [&host, small](benchmark::State& state) {
+            const Data& d = data(small);
+            const testhost::Array a = testhost::doubles(2, 1, {d.w.u1[0], d.w.u1[1]});
+            const testhost::Array b = testhost::doubles(2, 1, {d.w.u2[0], d.w.u2[1]});
+            const std::vector<const mxArray*> in = {d.I.get(), d.h.get(), a.get(), b.get()};
+            bench::alternate(state, "auto", [&] { host.call(1, in); });
+        });
     lines.push_back({"stripfilt/one segment/MEXGEOM_THREADS=auto", 0, "",
                      "stripfilt/one segment/MEXGEOM_THREADS=1", "x the time with the switch off",
                      true});
