@@ -62,6 +62,8 @@ std::vector<const mxArray*> inputs(const Data& d, const Case& c) {
     return in;
 }
 
+void smallCalls(bool small, const bench::Host& host, std::vector<bench::Line>& lines);
+
 std::vector<bench::Line> setup(bool small) {
     static bench::Host host("patchcorr");
     bench::noteInstructionSet(mexgeom::supported(mexgeom::Isa::kAvx512),
@@ -80,6 +82,15 @@ std::vector<bench::Line> setup(bool small) {
                     state.counters["points/s"] = benchmark::Counter(
                         static_cast<double>(d.w.K), benchmark::Counter::kIsIterationInvariantRate);
                 })->Unit(benchmark::kMillisecond);
+                benchmark::RegisterBenchmark((name + "/threads").c_str(),
+                                             [c, small](benchmark::State& state) {
+                                                 const Data& d = data(small);
+                                                 const auto in = inputs(d, c);
+                                                 bench::Threads all("auto");
+                                                 for (auto _ : state) host.call(1, in);
+                                             })
+                    ->Unit(benchmark::kMillisecond)
+                    ->UseRealTime();
                 benchmark::RegisterBenchmark(plain.c_str(), [c, small](benchmark::State& state) {
                     const Data& d = data(small);
                     const bench::Image& Y = c.perspective ? d.w.Yperspective : d.w.Yaffine;
@@ -102,10 +113,79 @@ std::vector<bench::Line> setup(bool small) {
                 })->Unit(benchmark::kMillisecond);
                 const double samples = small ? 200.0 * 49 : 20000.0 * 225;
                 lines.push_back({name, samples, "ns/sample", plain, "x the plain loop"});
+                lines.push_back({name + "/threads", samples, "ns/sample", name, "x one thread"});
             }
         }
     }
+    smallCalls(small, host, lines);
     return lines;
+}
+
+// What the switch costs a call too small to share (one point), and from how many points two
+// threads beat one: the kernel on the first K points of the workload, on the calling thread and
+// split into chunks on two threads as the commands split it.
+void smallCalls(bool small, const bench::Host& host, std::vector<bench::Line>& lines) {
+    for (const char* setting : {"1", "auto"}) {
+        const std::string name = std::string("patchcorr/one point/MEXGEOM_THREADS=") + setting;
+        benchmark::RegisterBenchmark(name.c_str(), [&host, setting,
+                                                    small](benchmark::State& state) {
+            const Data& d = data(small);
+            const Array one = testhost::doubles(2, 1, {d.w.u[0], d.w.u[1]});
+            const std::vector<const mxArray*> in = {d.X.get(), d.Ya.get(), d.Haffine.get(),
+                                                    d.W.get(), one.get()};
+            bench::Threads threads(setting);
+            for (auto _ : state) host.call(1, in);
+        })->Unit(benchmark::kMicrosecond);
+    }
+    // The switch itself, read as a call large enough to share reads it.
+    for (const char* setting : {"4", "auto"}) {
+        const std::string name = std::string("switch/read MEXGEOM_THREADS=") + setting;
+        benchmark::RegisterBenchmark(name.c_str(), [setting](benchmark::State& state) {
+            bench::Threads threads(setting);
+            for (auto _ : state) benchmark::DoNotOptimize(mexgeom::threadsRequested());
+        });
+        lines.push_back({name, 0, "", "patchcorr/one point/MEXGEOM_THREADS=1",
+                         "x the time of a one-point call", true});
+    }
+    benchmark::RegisterBenchmark(
+        "patchcorr/one point/off and auto alternating", [&host, small](benchmark::State& state) {
+            const Data& d = data(small);
+            const Array one = testhost::doubles(2, 1, {d.w.u[0], d.w.u[1]});
+            const std::vector<const mxArray*> in = {d.X.get(), d.Ya.get(), d.Haffine.get(),
+                                                    d.W.get(), one.get()};
+            bench::alternate(state, "auto", [&] { host.call(1, in); });
+        });
+    lines.push_back({"patchcorr/one point/MEXGEOM_THREADS=auto", 0, "",
+                     "patchcorr/one point/MEXGEOM_THREADS=1", "x the time with the switch off",
+                     true});
+    for (std::size_t K : {8, 16, 32, 64, 128, 256, 512}) {
+        if (small && K > 16) break;
+        std::string name[3];
+        for (unsigned threads : {1u, 2u}) {
+            name[threads] = "threshold/" + std::to_string(K) + " points/" +
+                            std::to_string(threads) + (threads == 1 ? " thread" : " threads");
+            benchmark::RegisterBenchmark(
+                name[threads].c_str(),
+                [K, threads, small](benchmark::State& state) {
+                    const Data& d = data(small);
+                    const int32_t size[2] = {d.w.X.rows, d.w.X.columns};
+                    std::vector<double> scores(K);
+                    const auto work = [&](std::size_t begin, std::size_t end) {
+                        patchcorr::scoreAll(d.w.X.values.data(), size, 0, d.w.Yaffine.values.data(),
+                                            size, 0, &d.w.u[2 * begin], end - begin, bench::kAffine,
+                                            d.w.W.data(), d.w.nW, 1, &scores[begin]);
+                    };
+                    for (auto _ : state) {
+                        mexgeom::runShares(K, threads, work);
+                        benchmark::DoNotOptimize(scores.data());
+                    }
+                })
+                ->Unit(benchmark::kMicrosecond)
+                ->UseRealTime();
+        }
+        const double samples = static_cast<double>(K) * data(small).w.nW;
+        lines.push_back({name[2], samples, "ns/sample", name[1], "x one thread"});
+    }
 }
 
 }  // namespace

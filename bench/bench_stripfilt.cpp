@@ -1,5 +1,7 @@
 // stripfilt on the standard workload through the host, on a double and a uint8 image; the
 // baseline is the segment-by-segment loop of the baseline instruction set in the same process.
+#include <string>
+
 #include "host.h"
 #include "imgraduv.h"
 #include "report.h"
@@ -26,6 +28,8 @@ const Data& data(bool small) {
     return d;
 }
 
+void smallCalls(bool small, const bench::Host& host, std::vector<bench::Line>& lines);
+
 std::vector<bench::Line> setup(bool small) {
     static bench::Host host("stripfilt");
     bench::noteInstructionSet(mexgeom::supported(mexgeom::Isa::kAvx512),
@@ -43,6 +47,17 @@ std::vector<bench::Line> setup(bool small) {
             state.counters["segments/s"] = benchmark::Counter(
                 static_cast<double>(d.w.K), benchmark::Counter::kIsIterationInvariantRate);
         })->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("stripfilt" + kind + "/threads").c_str(),
+                                     [small, uint8](benchmark::State& state) {
+                                         const Data& d = data(small);
+                                         const std::vector<const mxArray*> in = {
+                                             uint8 ? d.Ib.get() : d.I.get(), d.h.get(), d.u1.get(),
+                                             d.u2.get()};
+                                         bench::Threads all("auto");
+                                         for (auto _ : state) host.call(1, in);
+                                     })
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
         benchmark::RegisterBenchmark(("plain" + kind).c_str(), [small,
                                                                 uint8](benchmark::State& state) {
             const Data& d = data(small);
@@ -63,8 +78,71 @@ std::vector<bench::Line> setup(bool small) {
         })->Unit(benchmark::kMillisecond);
         lines.push_back({"stripfilt" + kind, data(small).w.samples, "ns/sample", "plain" + kind,
                          "x the line-by-line loop"});
+        lines.push_back({"stripfilt" + kind + "/threads", data(small).w.samples, "ns/sample",
+                         "stripfilt" + kind, "x one thread"});
     }
+    smallCalls(small, host, lines);
     return lines;
+}
+
+// What the switch costs a call too small to share (one segment), and from how many segments two
+// threads beat one: the segments of the workload on the calling thread and split into chunks on
+// two threads as the command splits them.
+void smallCalls(bool small, const bench::Host& host, std::vector<bench::Line>& lines) {
+    for (const char* setting : {"1", "auto"}) {
+        const std::string name = std::string("stripfilt/one segment/MEXGEOM_THREADS=") + setting;
+        benchmark::RegisterBenchmark(name.c_str(), [&host, setting,
+                                                    small](benchmark::State& state) {
+            const Data& d = data(small);
+            const testhost::Array a = testhost::doubles(2, 1, {d.w.u1[0], d.w.u1[1]});
+            const testhost::Array b = testhost::doubles(2, 1, {d.w.u2[0], d.w.u2[1]});
+            const std::vector<const mxArray*> in = {d.I.get(), d.h.get(), a.get(), b.get()};
+            bench::Threads threads(setting);
+            for (auto _ : state) host.call(1, in);
+        })->Unit(benchmark::kMicrosecond);
+    }
+    benchmark::RegisterBenchmark(
+        "stripfilt/one segment/off and auto alternating", [&host, small](benchmark::State& state) {
+            const Data& d = data(small);
+            const testhost::Array a = testhost::doubles(2, 1, {d.w.u1[0], d.w.u1[1]});
+            const testhost::Array b = testhost::doubles(2, 1, {d.w.u2[0], d.w.u2[1]});
+            const std::vector<const mxArray*> in = {d.I.get(), d.h.get(), a.get(), b.get()};
+            bench::alternate(state, "auto", [&] { host.call(1, in); });
+        });
+    lines.push_back({"stripfilt/one segment/MEXGEOM_THREADS=auto", 0, "",
+                     "stripfilt/one segment/MEXGEOM_THREADS=1", "x the time with the switch off",
+                     true});
+    for (std::size_t K : {8, 16, 32, 64, 128, 256, 512}) {
+        if (small && K > 16) break;
+        std::string name[3];
+        for (unsigned threads : {1u, 2u}) {
+            name[threads] = "threshold/" + std::to_string(K) + " segments/" +
+                            std::to_string(threads) + (threads == 1 ? " thread" : " threads");
+            benchmark::RegisterBenchmark(
+                name[threads].c_str(),
+                [K, threads, small](benchmark::State& state) {
+                    const Data& d = data(small);
+                    const int32_t size[2] = {d.w.I.rows, d.w.I.columns};
+                    const int32_t m = static_cast<int32_t>(d.w.h.size() / 2);
+                    std::vector<double> out(K);
+                    const auto work = [&](std::size_t begin, std::size_t end) {
+                        for (std::size_t k = begin; k < end; ++k) {
+                            const double a[2] = {d.w.u1[2 * k] - 1.0, d.w.u1[2 * k + 1] - 1.0};
+                            const double b[2] = {d.w.u2[2 * k] - 1.0, d.w.u2[2 * k + 1] - 1.0};
+                            out[k] = stripfilt::imgraduv<double>(d.w.I.values.data(), size,
+                                                                 d.w.h.data(), m, a, b);
+                        }
+                    };
+                    for (auto _ : state) {
+                        mexgeom::runShares(K, threads, work);
+                        benchmark::DoNotOptimize(out.data());
+                    }
+                })
+                ->Unit(benchmark::kMicrosecond)
+                ->UseRealTime();
+        }
+        lines.push_back({name[2], 0, "", name[1], "x one thread"});
+    }
 }
 
 }  // namespace

@@ -9,14 +9,51 @@
 
 #include <dlfcn.h>
 
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "loader.h"
 #include "mex.h"
+#include "threads.h"
 
 namespace bench {
+
+// MEXGEOM_THREADS set to a value for the life of the object, unset afterwards.
+class Threads {
+  public:
+    explicit Threads(const char* value) { setenv("MEXGEOM_THREADS", value, 1); }
+    ~Threads() { unsetenv("MEXGEOM_THREADS"); }
+    Threads(const Threads&) = delete;
+    Threads& operator=(const Threads&) = delete;
+};
+
+// Times the calls with MEXGEOM_THREADS unset and set to `setting`, one after the other in the same
+// loop, so that both see the same load; reports the median time of each and their ratio (on / off).
+template <typename Call>
+void alternate(benchmark::State& state, const char* setting, const Call& call) {
+    std::vector<double> off, on;
+    for (auto _ : state) {
+        for (int turn = 0; turn < 2; ++turn) {
+            if (turn == 1) setenv("MEXGEOM_THREADS", setting, 1);
+            const auto start = std::chrono::steady_clock::now();
+            call();
+            const std::chrono::duration<double> t = std::chrono::steady_clock::now() - start;
+            (turn == 1 ? on : off).push_back(t.count());
+            unsetenv("MEXGEOM_THREADS");
+        }
+    }
+    for (auto* v : {&off, &on}) std::nth_element(v->begin(), v->begin() + v->size() / 2, v->end());
+    const double a = off[off.size() / 2], b = on[on.size() / 2];
+    state.counters["off us"] = a * 1e6;
+    state.counters["on us"] = b * 1e6;
+    state.counters["on as % of off"] = 100 * b / a;
+}
 
 class Host {
   public:

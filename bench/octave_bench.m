@@ -1,18 +1,21 @@
-function octave_bench(reps, small)
-  % octave_bench(reps, small): times each command, built for Octave, against what a user would
+function octave_bench(reps, small, only)
+  % octave_bench(reps, small, only): times each command, built for Octave, against what a user would
   % write instead: the same computation vectorised in Octave (below), and Octave's own cross for
   % xprod3. Each pair runs 2 * reps times on the standard workloads (seeded); the table gives
-  % the medians and their ratio (Octave time / command time). Before timing, each
+  % the medians and their ratio (Octave time / command time). The threaded commands (patchcorr,
+  % stripfilt) are timed twice, with MEXGEOM_THREADS unset (one thread) and set to auto (every
+  % processor); "threads" is then the ratio Octave time / threaded time. Before timing, each
   % vectorised version must give the command's numbers on the benchmark data, or the script
-  % stops with an error. small = true runs tiny workloads, to check the script itself.
+  % stops with an error. small = true runs tiny workloads, to check the script itself; only, a
+  % cell of names (patchcorr, stripfilt, pluckresid, vectors), runs only those parts.
   if nargin < 1, reps = 7; end
   if nargin < 2, small = false; end
-  printf('%-42s %12s %12s %9s  %s\n', 'workload', 'command ms', 'Octave ms', 'ratio', ...
-         'agreement (max |difference|)');
-  bench_patchcorr(reps, small);
-  bench_stripfilt(reps, small);
-  bench_pluckresid(reps, small);
-  bench_vectors(reps, small);
+  if nargin < 3, only = {'patchcorr', 'stripfilt', 'pluckresid', 'vectors'}; end
+  printf('%-42s %12s %12s %12s %9s %9s  %s\n', 'workload', 'command ms', 'threads ms', ...
+         'Octave ms', 'ratio', 'threads', 'agreement (max |difference|)');
+  for part = only
+    feval(['bench_' part{1}], reps, small);
+  end
 end
 
 % ---- the standard workloads, as in bench/workloads.h ------------------------------------------
@@ -29,25 +32,53 @@ function I = texture(side, G, seed)
   I = min(max(round(v), 0), 255);
 end
 
-function report(name, tcmd, toct, err)
-  printf('%-42s %12.3f %12.3f %9.1f  %.3g\n', name, 1e3 * tcmd, 1e3 * toct, toct / tcmd, err);
+function report(name, t, err)
+  % t: the command's time with the switch off, on (NaN when not threaded), and Octave's time.
+  printf('%-42s %12.3f %12.3f %12.3f %9.1f %9.1f  %.3g\n', name, 1e3 * t, t(3) / t(1), ...
+         t(3) / t(2), err);
 end
 
-function [tcmd, toct] = time_pair(reps, fcmd, foct)
-  % Medians over 2 * reps runs of each function: reps of one, reps of the other, and again. Runs
-  % of the same function follow one another, as in a user's loop, so that the memory allocator
-  % settles into its steady state for each.
-  t = zeros(reps, 2, 2);
+function t = time_all(reps, fs, threads)
+  % Medians over 2 * reps runs of each function fs{i}, with MEXGEOM_THREADS set to threads{i}
+  % (unset for ''): reps of one, reps of the next, and so on, twice over. Runs of the same
+  % function follow one another, as in a user's loop, so that the memory allocator settles into
+  % its steady state for each.
+  t = zeros(reps, numel(fs), 2);
   for round = 1:2
-    for k = 1:reps
-      tic; fcmd(); t(k, 1, round) = toc;
-    end
-    for k = 1:reps
-      tic; foct(); t(k, 2, round) = toc;
+    for i = 1:numel(fs)
+      if isempty(threads{i})
+        unsetenv('MEXGEOM_THREADS');
+      else
+        setenv('MEXGEOM_THREADS', threads{i});
+      end
+      for k = 1:reps
+        tic; fs{i}(); t(k, i, round) = toc;
+      end
     end
   end
-  tcmd = median(reshape(t(:, 1, :), [], 1));
-  toct = median(reshape(t(:, 2, :), [], 1));
+  unsetenv('MEXGEOM_THREADS');
+  t = median(reshape(permute(t, [1 3 2]), [], numel(fs)), 1);
+end
+
+function t = time_pair(reps, fcmd, foct)
+  % The command alone and Octave's version; no threaded time.
+  t = time_all(reps, {fcmd, foct}, {'', ''});
+  t = [t(1) NaN t(2)];
+end
+
+function t = time_threads(reps, fcmd, foct)
+  % The command with the switch off and on, and Octave's version.
+  t = time_all(reps, {fcmd, fcmd, foct}, {'', 'auto', ''});
+end
+
+function same_with_threads(f, expected, what)
+  % The command with every processor gives the bytes of one thread.
+  setenv('MEXGEOM_THREADS', 'auto');
+  got = f();
+  unsetenv('MEXGEOM_THREADS');
+  if ~isequaln(got, expected) || ~isequal(class(got), class(expected))
+    error('octave_bench: %s: the threaded command differs from one thread', what);
+  end
 end
 
 function err = agree(a, b, tol, what)
@@ -84,9 +115,10 @@ function bench_patchcorr(reps, small)
         bilinear = strcmp(mode{1}, 'bilinear');
         s = patchcorr(Xk, Yk, H, W, u, mode{1});
         err = agree(s, patchcorr_vec(Xk, Yk, H, W, u, bilinear), 1e-9, name);
-        [tc, to] = time_pair(reps, @() patchcorr(Xk, Yk, H, W, u, mode{1}), ...
-                             @() patchcorr_vec(Xk, Yk, H, W, u, bilinear));
-        report(name, tc, to, err);
+        same_with_threads(@() patchcorr(Xk, Yk, H, W, u, mode{1}), s, name);
+        t = time_threads(reps, @() patchcorr(Xk, Yk, H, W, u, mode{1}), ...
+                         @() patchcorr_vec(Xk, Yk, H, W, u, bilinear));
+        report(name, t, err);
       end
     end
   end
@@ -173,8 +205,9 @@ function bench_stripfilt(reps, small)
     name = sprintf('stripfilt %s', kind{1});
     s = stripfilt(Ik, h, u1, u2);
     err = agree(s, stripfilt_vec(Ik, h, u1, u2), 1e-9, name);
-    [tc, to] = time_pair(reps, @() stripfilt(Ik, h, u1, u2), @() stripfilt_vec(Ik, h, u1, u2));
-    report(name, tc, to, err);
+    same_with_threads(@() stripfilt(Ik, h, u1, u2), s, name);
+    t = time_threads(reps, @() stripfilt(Ik, h, u1, u2), @() stripfilt_vec(Ik, h, u1, u2));
+    report(name, t, err);
   end
 end
 
@@ -234,16 +267,16 @@ function bench_pluckresid(reps, small)
   E = reshape(1000 * rand(4 * N, 1), 2, N, 2);
   r = pluckresid(x, A, T, E);
   err = agree(r, pluckresid_vec(x, A, T, E), 1e-6 * max(abs(r)), 'pluckresid');
-  [tc, to] = time_pair(reps, @() pluckresid(x, A, T, E), @() pluckresid_vec(x, A, T, E));
-  report('pluckresid residuals', tc, to, err);
+  t = time_pair(reps, @() pluckresid(x, A, T, E), @() pluckresid_vec(x, A, T, E));
+  report('pluckresid residuals', t, err);
   [r, J] = pluckresid(x, A, T, E);
   [~, Jv] = pluckresid_vec(x, A, T, E);
   % Forward differences of step 1e-8 magnify the residuals' last bits by 1e8, so the two
   % Jacobians (BLAS sums the image lines in its own order) agree to about 1e-8 of their size.
   err = agree(J, Jv, 1e-6 * max(abs(J(:))), 'pluckresid Jacobian');
-  [tc, to] = time_pair(reps, @() two_outputs(@pluckresid, x, A, T, E), ...
+  t = time_pair(reps, @() two_outputs(@pluckresid, x, A, T, E), ...
                        @() two_outputs(@pluckresid_vec, x, A, T, E));
-  report('pluckresid residuals and Jacobian', tc, to, err);
+  report('pluckresid residuals and Jacobian', t, err);
 end
 
 function two_outputs(f, varargin)
@@ -284,16 +317,16 @@ function bench_vectors(reps, small)
   B = randn(3, n);
   C = xprod3(A, B);
   err = agree(C, cross(A, B), 0, 'xprod3 against cross');
-  [tc, to] = time_pair(reps, @() xprod3(A, B), @() cross(A, B));
-  report('xprod3 against cross', tc, to, err);
+  t = time_pair(reps, @() xprod3(A, B), @() cross(A, B));
+  report('xprod3 against cross', t, err);
   err = agree(C, xprod3_vec(A, B), 0, 'xprod3');
-  [tc, to] = time_pair(reps, @() xprod3(A, B), @() xprod3_vec(A, B));
-  report('xprod3 against vectorised', tc, to, err);
+  t = time_pair(reps, @() xprod3(A, B), @() xprod3_vec(A, B));
+  report('xprod3 against vectorised', t, err);
   randn('state', 9);
   L = randn(n, 3);
   err = agree(hesseform(L), hesseform_vec(L), 0, 'hesseform');
-  [tc, to] = time_pair(reps, @() hesseform(L), @() hesseform_vec(L));
-  report('hesseform', tc, to, err);
+  t = time_pair(reps, @() hesseform(L), @() hesseform_vec(L));
+  report('hesseform', t, err);
 end
 
 function C = xprod3_vec(A, B)

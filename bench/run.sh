@@ -6,7 +6,8 @@
 #     in the same process; medians over MEX_BENCH_REPS runs (default 7), interleaved at random;
 #   - bench/octave_bench.m: each command built for GNU Octave against a vectorised Octave version
 #     of the same computation (and xprod3 against Octave's cross), medians in the same run.
-# Prints the processor first. Timings are wall-clock time on one thread.
+# Prints the processor first. Timings are wall-clock time, on one thread except for the lines
+# ending in /threads and the "threads" columns (MEXGEOM_THREADS=auto).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/native}

@@ -16,7 +16,8 @@
 include(${CMAKE_CURRENT_LIST_DIR}/Platform.cmake)
 
 option(MEX_OCTAVE "Build the commands for GNU Octave when mkoctfile is found" ON)
-if(MEX_OCTAVE AND NOT MEX_SANITIZE AND MEX_BITS EQUAL 64 AND NOT CMAKE_CROSSCOMPILING)
+if(MEX_OCTAVE AND NOT MEX_SANITIZE AND NOT MEX_SANITIZE_THREAD AND MEX_BITS EQUAL 64
+   AND NOT CMAKE_CROSSCOMPILING)
   find_program(MKOCTFILE mkoctfile)
 endif()
 if(MKOCTFILE)
@@ -31,7 +32,8 @@ if(MKOCTFILE)
 endif()
 
 option(MEX_MATLAB "Build the commands for MATLAB when it is installed" ON)
-if(MEX_MATLAB AND NOT MEX_SANITIZE AND MEX_BITS EQUAL 64 AND NOT CMAKE_CROSSCOMPILING)
+if(MEX_MATLAB AND NOT MEX_SANITIZE AND NOT MEX_SANITIZE_THREAD AND MEX_BITS EQUAL 64
+   AND NOT CMAKE_CROSSCOMPILING)
   # Matlab_ROOT_DIR selects an installation; the mx and mex libraries are always looked for.
   find_package(Matlab QUIET)
 endif()

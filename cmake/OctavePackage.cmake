@@ -34,7 +34,7 @@ foreach(command ${mex_commands})
   set(sources ${module} ${kernel} ${headers})
   list(TRANSFORM sources PREPEND ${command}/ OUTPUT_VARIABLE prerequisites)
   string(REPLACE ";" " " prerequisites "${prerequisites}")
-  string(APPEND rules "${command}.mex: ${prerequisites} host/gateway.h\n")
+  string(APPEND rules "${command}.mex: ${prerequisites} host/gateway.h host/threads.h\n")
   list(TRANSFORM sources PREPEND ${folder}/)
   list(APPEND stage_commands
     COMMAND ${CMAKE_COMMAND} -E make_directory ${package_stage}/src/${command}

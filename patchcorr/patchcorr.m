@@ -48,6 +48,17 @@
 %     Bad size of u.                       U not empty and not 2 rows
 %     u must be a full double matrix.      U of another class, or sparse
 %
+%   Threads
+%     PATCHCORR runs on the calling thread unless the environment variable
+%     MEXGEOM_THREADS asks for more: setenv('MEXGEOM_THREADS', '4') for up to
+%     4 threads, 'auto' (or '0') for one per processor this process may use;
+%     unset, empty, '1' or anything but a positive integer means one thread.
+%     It is read at every call. The points are shared among the threads and
+%     every score has the same bits for every thread count. Calls too small
+%     to gain (a few hundred window samples per thread) stay on one thread.
+%     Leave it unset when calls already run in parallel processes (parfor,
+%     parcellfun).
+%
 %   Example
 %     X = reshape(0:24, 5, 5);
 %     H = [1 0 0.5; 0 1 0; 0 0 1];     % a shift by half a row
@@ -76,6 +87,21 @@
 %! Y = 7 * magic (6);
 %! u = [3 3.5; 3 4.25];
 %! assert (patchcorr (uint8 (Y), Y, eye (3), W, u), patchcorr (Y, Y, eye (3), W, u));
+
+%!test  # every thread count gives the bits of one thread
+%! Z = 255 * rand (120);
+%! [dr, dc] = ndgrid (-7:7);
+%! V = [dr(:)'; dc(:)'; ones(1, 225)];
+%! u = 150 * rand (2, 3000) - 15;
+%! s = patchcorr (Z, Z', H, V, u);
+%! unwind_protect
+%!   for t = {'2', '3', 'auto', '1000'}
+%!     setenv ('MEXGEOM_THREADS', t{1});
+%!     assert (isequaln (patchcorr (Z, Z', H, V, u), s));
+%!   end
+%! unwind_protect_cleanup
+%!   unsetenv ('MEXGEOM_THREADS');
+%! end_unwind_protect
 
 %!error <Bad number of input parameters\.> patchcorr (X, X, H, W)
 %!error <X must be either double or uint8\.> patchcorr (single (X), X, H, W, [3; 3])

@@ -1,8 +1,11 @@
 // stripfilt(I, h, u1, u2): for each segment, from column k of u1 to column k of u2 (1-based row
 // and column positions), the response of the odd-length filter h applied across the segment in
 // image I and averaged along it. Returns a 1 x K row; NaN where a segment has no response.
+#include <algorithm>
+
 #include "gateway.h"
 #include "imgraduv.h"
+#include "threads.h"
 
 namespace {
 
@@ -11,6 +14,14 @@ enum { IN_I, IN_H, IN_U1, IN_U2, IN_COUNT };
 bool isTwoRowMatrix(const mxArray* u) {
     return static_cast<size_t>(mxGetNumberOfDimensions(u)) == 2 && mxIsDouble(u) &&
            static_cast<size_t>(mxGetM(u)) == 2;
+}
+
+// A thread repays its start from about kTapsPerThread taps of segments (measured by
+// bench_stripfilt's threshold benchmarks, on segments 10 to 100 long); each tap is a line of
+// samples along its segment.
+constexpr size_t kTapsPerThread = 2000;
+size_t segmentsPerThread(size_t taps) {
+    return kTapsPerThread / std::max<size_t>(taps, 1);
 }
 
 }  // namespace
@@ -54,8 +65,16 @@ extern "C" void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[
 
     plhs[0] = gateway::createDoubles(1, K);
 
-    // All segments in one batch: the element kind and the instruction set are chosen once.
+    // The segments in batches, one per share (one for the whole call unless threads are asked
+    // for): the element kind and the instruction set are chosen once per batch.
     const mexgeom::ImageView image = {mxGetData(I), static_cast<int32_t>(mxGetM(I)),
                                       static_cast<int32_t>(mxGetN(I)), kind};
-    stripfilt::filterAll(image, mxGetPr(h), m, mxGetPr(u1), mxGetPr(u2), K, mxGetPr(plhs[0]));
+    const double* taps = mxGetPr(h);
+    const double* first = mxGetPr(u1);
+    const double* second = mxGetPr(u2);
+    double* out = mxGetPr(plhs[0]);
+    mexgeom::forShares(K, segmentsPerThread(T), [&](size_t begin, size_t end) {
+        stripfilt::filterAll(image, taps, m, first + 2 * begin, second + 2 * begin, end - begin,
+                             out + begin);
+    });
 }

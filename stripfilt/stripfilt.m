@@ -48,6 +48,16 @@
 %     u2 must not be sparse.
 %     Out of memory.
 %
+%   Threads
+%     STRIPFILT runs on the calling thread unless the environment variable
+%     MEXGEOM_THREADS asks for more: setenv('MEXGEOM_THREADS', '4') for up to
+%     4 threads, 'auto' (or '0') for one per processor this process may use;
+%     unset, empty, '1' or anything but a positive integer means one thread.
+%     It is read at every call. The segments are shared among the threads and
+%     every response has the same bits for every thread count. Calls too
+%     small to gain (a few hundred segments) stay on one thread. Leave it
+%     unset when calls already run in parallel processes (parfor, parcellfun).
+%
 %   Example
 %     I = zeros(20);  I(:, 11:end) = 100;   % an edge between columns 10 and 11
 %     % two segments walking up the image, one along the edge, one away from it
@@ -69,6 +79,21 @@
 %!test  # a line that lies wholly outside the image makes the response NaN
 %! assert (isnan (stripfilt (I, [1 0 -1], [1; 2], [1; 5])));
 %! assert (isfinite (stripfilt (I, 1, [1; 2], [1; 5])));
+
+%!test  # every thread count gives the bits of one thread
+%! J = 255 * rand (150);
+%! a = 210 * rand (2, 3000) - 30;
+%! b = a + 60 * (rand (2, 3000) - 0.5);
+%! h = [-1 -4 -5 0 5 4 1];
+%! s = stripfilt (J, h, a, b);
+%! unwind_protect
+%!   for t = {'2', '3', 'auto', '1000'}
+%!     setenv ('MEXGEOM_THREADS', t{1});
+%!     assert (isequaln (stripfilt (J, h, a, b), s));
+%!   end
+%! unwind_protect_cleanup
+%!   unsetenv ('MEXGEOM_THREADS');
+%! end_unwind_protect
 
 %!error <Bad number of input arguments\.> stripfilt (I, 1, u1)
 %!error <I must be 2D array\.> stripfilt (ones (5, 5, 3), 1, u1, u2)

@@ -3,7 +3,8 @@
 # (gnuplot: Octave's plots for the examples, printed to PNG files without a display; the
 # package is satisfied by whichever of gnuplot-qt, gnuplot-x11 or gnuplot-nox is installed.
 # fonts-freefont-otf: the font Octave renders every text of a figure with; without it no axes can
-# be made. ghostscript: print writes PNG files through gs.
+# be made. ghostscript: print writes PNG files through gs. octave-parallel: the cluster example's
+# parcellfun, pserver and netcellfun.
 # The ARM build is made by clang against the arm64 cross libraries and binutils, not by the
 # aarch64 cross GCC, which Debian cannot install beside g++-multilib; qemu-user runs it (named by
 # the build, so no binfmt registration is needed). The Windows build is made by MinGW-w64 of the
@@ -12,7 +13,7 @@
 set -euo pipefail
 packages=(cmake make g++ g++-multilib qemu-user octave liboctave-dev googletest libgtest-dev
           libbenchmark-dev valgrind clang libclang-rt-14-dev binutils gnuplot
-          fonts-freefont-otf ghostscript
+          fonts-freefont-otf ghostscript octave-parallel
           libc6-dev-arm64-cross libstdc++-12-dev-arm64-cross binutils-aarch64-linux-gnu
           g++-mingw-w64-x86-64-posix wine wine64)
 missing=()

@@ -466,6 +466,41 @@ TEST(PatchcorrProperties, SmallImagesAndEmptyWindowsScoreNaN) {
     }
 }
 
+// Every thread count gives the bytes of one thread, on points inside, across the border of and
+// far outside the images (cheap points, which must not unbalance the shares). 4000 points of a
+// 15 x 15 window are enough work for more than 7 threads.
+TEST(PatchcorrThreads, EveryThreadCountGivesTheSameBytes) {
+    std::mt19937 rng(12);
+    std::uniform_real_distribution<double> pixel(0, 255), pos(-40, 190);
+    std::vector<double> x(160 * 140);
+    std::vector<uint8_t> y(150 * 170);
+    for (double& v : x) v = pixel(rng);
+    for (uint8_t& v : y) v = static_cast<uint8_t>(pixel(rng));
+    std::vector<double> u(2 * 4000);
+    for (double& v : u) v = pos(rng);
+    for (const char* mode : {"bilinear", "nearest"}) {
+        Inputs in;
+        in.push_back(doubles(160, 140, x));
+        in.push_back(testhost::uint8s(150, 170, y));
+        in.push_back(affineH());
+        in.push_back(squareWindow(7));
+        in.push_back(doubles(2, 4000, u));
+        in.push_back(testhost::text(mode));
+        const auto one = support::withThreads(nullptr, [&] { return scores(in); });
+        ASSERT_EQ(one.size(), 4000u);
+        const auto finite =
+            std::count_if(one.begin(), one.end(), [](double s) { return std::isfinite(s); });
+        EXPECT_GT(finite, 1000) << mode;
+        EXPECT_GT(4000 - finite, 1000) << mode;
+        for (const char* threads : support::kThreadSettings) {
+            const auto many = support::withThreads(threads, [&] { return scores(in); });
+            ASSERT_EQ(many.size(), one.size());
+            EXPECT_EQ(std::memcmp(many.data(), one.data(), one.size() * sizeof(double)), 0)
+                << mode << ", MEXGEOM_THREADS=" << threads;
+        }
+    }
+}
+
 TEST(PatchcorrGateway, ReadsOnlyTheRealPartOfComplexInputs) {
     Inputs plain = valid();
     Inputs complexH = with(Put{2, testhost::complexDoubles(3, 3, {1, 0, 0, 0, 1, 0, 0.5, 0, 1},

@@ -6,13 +6,15 @@
 #   fuzz     a libFuzzer fuzzer per command (clang, ASan, UBSan), a bounded run of each
 #   aarch64  64-bit ARM Linux (clang cross build), the test host run under qemu-aarch64
 #   win64    64-bit Windows (.mexw64, MinGW-w64 cross build), the test host run under Wine
+#   tsan     the threaded commands through the test host under ThreadSanitizer, at every thread
+#            count of their tests
 # The cross-host comparison (in native's tests) replays the same calls on every one of them, so
 # every build is made before any test runs. Prints the time of each group's build and tests.
 # Exits non-zero when any build or test fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tests/install_deps.sh
-presets=(m32 aarch64 win64 native asan fuzz)
+presets=(m32 aarch64 win64 native asan fuzz tsan)
 declare -A took
 for preset in "${presets[@]}"; do
     start=$SECONDS

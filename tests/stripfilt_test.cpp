@@ -1,6 +1,7 @@
 // stripfilt through the loader: messages in order, shapes, worked responses and properties.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <random>
 
 #include "support.h"
@@ -486,6 +487,41 @@ TEST(StripfiltProperties, Uint8AndDoubleImagesHoldingTheSameNumbersAgree) {
         finite += std::isfinite(results[0][k]);
     }
     EXPECT_GT(finite, 100);
+}
+
+// Every thread count gives the bytes of one thread, on segments inside, across the border of and
+// outside the image, 10 to 100 long. 3000 segments of 7 taps are enough work for 7 threads.
+TEST(StripfiltThreads, EveryThreadCountGivesTheSameBytes) {
+    std::mt19937 rng(13);
+    std::uniform_real_distribution<double> pos(-30, 180), length(10, 100), angle(0, 6.3);
+    std::vector<double> u1, u2;
+    for (int k = 0; k < 3000; ++k) {
+        const double r = pos(rng), c = pos(rng), L = length(rng), a = angle(rng);
+        u1.insert(u1.end(), {r, c});
+        u2.insert(u2.end(), {r + L * std::cos(a), c + L * std::sin(a)});
+    }
+    for (bool uint8 : {false, true}) {
+        std::vector<double> v = pixels(150, 150);
+        for (double& x : v) x = std::fmod(x, 256);
+        Inputs in;
+        in.push_back(uint8 ? testhost::uint8s(150, 150, std::vector<uint8_t>(v.begin(), v.end()))
+                           : doubles(150, 150, v));
+        in.push_back(row({-1, -4, -5, 0, 5, 4, 1}));
+        in.push_back(doubles(2, 3000, u1));
+        in.push_back(doubles(2, 3000, u2));
+        const auto one = support::withThreads(nullptr, [&] { return responses(in); });
+        ASSERT_EQ(one.size(), 3000u);
+        const auto finite =
+            std::count_if(one.begin(), one.end(), [](double s) { return std::isfinite(s); });
+        EXPECT_GT(finite, 1000) << uint8;
+        EXPECT_GT(3000 - finite, 500) << uint8;
+        for (const char* threads : support::kThreadSettings) {
+            const auto many = support::withThreads(threads, [&] { return responses(in); });
+            ASSERT_EQ(many.size(), one.size());
+            EXPECT_EQ(std::memcmp(many.data(), one.data(), one.size() * sizeof(double)), 0)
+                << (uint8 ? "uint8" : "double") << ", MEXGEOM_THREADS=" << threads;
+        }
+    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -93,6 +94,32 @@ void expectMessages(const std::string& name, const MessageCase (&cases)[N]) {
     for (const MessageCase& c : cases) {
         EXPECT_EQ(errorOf(name, c.nlhs, c.inputs(), c.createBudget), c.message) << c.name;
     }
+}
+
+// The thread counts that every threaded command must answer alike, as MEXGEOM_THREADS values:
+// one thread, a few, more than the processors, more than the call has chunks, and the default.
+inline const char* const kThreadSettings[] = {"1", "2", "3", "7", "1000", "auto"};
+
+// The value of f() with MEXGEOM_THREADS set to value (unset for nullptr); unset afterwards.
+// (Windows has no setenv; an empty value there removes the variable.)
+inline void setThreads(const char* value) {
+#if defined(_WIN32)
+    _putenv_s("MEXGEOM_THREADS", value != nullptr ? value : "");
+#else
+    if (value != nullptr) {
+        setenv("MEXGEOM_THREADS", value, 1);
+    } else {
+        unsetenv("MEXGEOM_THREADS");
+    }
+#endif
+}
+
+template <typename F>
+auto withThreads(const char* value, F f) {
+    setThreads(value);
+    auto result = f();
+    setThreads(nullptr);
+    return result;
 }
 
 // Equal as doubles, NaN equal to NaN, -0 distinct from +0: what "the same bits" means.
