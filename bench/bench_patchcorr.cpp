@@ -168,12 +168,16 @@ void smallCalls(bool small, const bench::Host& host, std::vector<bench::Line>& l
                 name[threads].c_str(),
                 [K, threads, small](benchmark::State& state) {
                     const Data& d = data(small);
-                    const int32_t size[2] = {d.w.X.rows, d.w.X.columns};
+                    const mexgeom::ImageView X = {d.w.X.values.data(), d.w.X.rows, d.w.X.columns,
+                                                  mexgeom::kDouble};
+                    const mexgeom::ImageView Y = {d.w.Yaffine.values.data(), d.w.X.rows,
+                                                  d.w.X.columns, mexgeom::kDouble};
                     std::vector<double> scores(K);
                     const auto work = [&](std::size_t begin, std::size_t end) {
-                        patchcorr::scoreAll(d.w.X.values.data(), size, 0, d.w.Yaffine.values.data(),
-                                            size, 0, &d.w.u[2 * begin], end - begin, bench::kAffine,
-                                            d.w.W.data(), d.w.nW, 1, &scores[begin]);
+                        patchcorr::scoreAll(X, Y, &d.w.u[2 * begin], end - begin, bench::kAffine,
+                                            d.w.W.data(), d.w.nW, patchcorr::kBilinear,
+                                            std::numeric_limits<double>::quiet_NaN(),
+                                            &scores[begin]);
                     };
                     for (auto _ : state) {
                         mexgeom::runShares(K, threads, work);

@@ -122,16 +122,13 @@ void smallCalls(bool small, const bench::Host& host, std::vector<bench::Line>& l
                 name[threads].c_str(),
                 [K, threads, small](benchmark::State& state) {
                     const Data& d = data(small);
-                    const int32_t size[2] = {d.w.I.rows, d.w.I.columns};
+                    const mexgeom::ImageView I = {d.w.I.values.data(), d.w.I.rows, d.w.I.columns,
+                                                  mexgeom::kDouble};
                     const int32_t m = static_cast<int32_t>(d.w.h.size() / 2);
                     std::vector<double> out(K);
                     const auto work = [&](std::size_t begin, std::size_t end) {
-                        for (std::size_t k = begin; k < end; ++k) {
-                            const double a[2] = {d.w.u1[2 * k] - 1.0, d.w.u1[2 * k + 1] - 1.0};
-                            const double b[2] = {d.w.u2[2 * k] - 1.0, d.w.u2[2 * k + 1] - 1.0};
-                            out[k] = stripfilt::imgraduv<double>(d.w.I.values.data(), size,
-                                                                 d.w.h.data(), m, a, b);
-                        }
+                        stripfilt::filterAll(I, d.w.h.data(), m, &d.w.u1[2 * begin],
+                                             &d.w.u2[2 * begin], end - begin, &out[begin]);
                     };
                     for (auto _ : state) {
                         mexgeom::runShares(K, threads, work);
