@@ -6,7 +6,7 @@
 ##   code                  % VALUE        the value of code equals VALUE
 ##   code                  % NAME = VALUE  after the line, NAME equals VALUE
 ## Any other comment is prose. Values match when they have the same size and agree within a
-## relative 1e-12, NaN matching NaN. Every example must hold at least one answer.
+## relative 1e-12, NaN matching NaN. Every example that calls a command must hold an answer.
 function check_examples (readme, helpfiles)
   blocks = readme_blocks (readme);
   for k = 1:numel (helpfiles)
@@ -15,7 +15,9 @@ function check_examples (readme, helpfiles)
   checked = 0;
   for b = 1:numel (blocks)
     n = run_block (blocks{b}.lines, blocks{b}.where);
-    if (n == 0)
+    calls = regexp (strjoin (blocks{b}.lines, "\n"),
+                    '\<(patchcorr|pluckresid|stripfilt|xprod3|hesseform)\s*\(', "once");
+    if (n == 0 && ! isempty (calls))
       error ("check_examples: %s shows no answer to check", blocks{b}.where);
     endif
     checked += n;
@@ -24,7 +26,7 @@ function check_examples (readme, helpfiles)
 endfunction
 
 function blocks = readme_blocks (file)
-  text = strsplit (fileread (file), "\n");
+  text = strsplit (fileread (file), "\n", "CollapseDelimiters", false);
   blocks = {};
   inside = false;
   for i = 1:numel (text)
@@ -42,7 +44,7 @@ endfunction
 
 ## The lines after "%   Example" up to the first line that is only "%".
 function block = help_example (file)
-  text = strsplit (fileread (file), "\n");
+  text = strsplit (fileread (file), "\n", "CollapseDelimiters", false);
   first = find (strcmp (strtrim (text), "%   Example"), 1);
   if (isempty (first))
     error ("check_examples: %s has no Example section", file);
