@@ -13,7 +13,7 @@
 % 3, one per processor, do not compete with threads for the processors.
 %
 % The cluster part runs when MEXGEOM_CLUSTER_HOSTS names the server machines, separated by commas
-% (localhost for a server on this machine; see README, "From one machine to a cluster"). The
+% (127.0.0.1 or localhost for a server on this machine; see README, "From one machine to a cluster"). The
 % servers must find the built commands: MEXGEOM_CLUSTER_MEXDIR names their folder on the servers
 % (default: the folder of the commands here, for machines that share a file system).
 %

@@ -65,5 +65,5 @@ if [ -z "$group" ] || [ "$group" = "$(ps -o pgid= -p $$ | tr -d ' ')" ]; then
 fi
 echo "started the server (process $server_pid, process group $group)"
 
-MEXGEOM_CLUSTER_HOSTS=localhost MEXGEOM_CLUSTER_MEXDIR="$mexdir" timeout 150 \
+MEXGEOM_CLUSTER_HOSTS=127.0.0.1 MEXGEOM_CLUSTER_MEXDIR="$mexdir" timeout 150 \
     "$octave" --no-gui --no-window-system -q --norc --path "$mexdir" "$example"
