@@ -122,6 +122,18 @@ auto withThreads(const char* value, F f) {
     return result;
 }
 
+// For every setting of kThreadSettings, f() gives exactly the bytes of `one`.
+template <typename F>
+void expectSameBytesOnEveryThreadCount(const std::vector<double>& one, F f,
+                                       const std::string& label) {
+    for (const char* threads : kThreadSettings) {
+        const std::vector<double> many = withThreads(threads, f);
+        ASSERT_EQ(many.size(), one.size());
+        EXPECT_EQ(std::memcmp(many.data(), one.data(), one.size() * sizeof(double)), 0)
+            << label << ", MEXGEOM_THREADS=" << threads;
+    }
+}
+
 // Equal as doubles, NaN equal to NaN, -0 distinct from +0: what "the same bits" means.
 inline bool sameBits(double a, double b) {
     return std::memcmp(&a, &b, sizeof a) == 0;
