@@ -43,7 +43,7 @@ function(add_mex_command name)
 
   add_library(${name}_kernel STATIC ${ARG_KERNEL})
   target_include_directories(${name}_kernel PUBLIC
-    $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}> $<BUILD_INTERFACE:${MEX_HOST_DIR}>)
+    $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}> $<BUILD_INTERFACE:${MEX_CORE_DIR}>)
 
   add_library(${name} MODULE ${ARG_GATEWAY} ${MEX_HOST_DIR}/mexversion.cpp)
   target_include_directories(${name} PRIVATE ${MEX_HOST_DIR})
@@ -68,7 +68,8 @@ function(add_mex_command name)
 
   if(MKOCTFILE)
     add_library(${name}_octave MODULE ${ARG_GATEWAY} ${MEX_HOST_DIR}/mexversion.cpp ${ARG_KERNEL})
-    target_include_directories(${name}_octave PRIVATE ${MEX_HOST_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+    target_include_directories(${name}_octave PRIVATE ${MEX_HOST_DIR} ${MEX_CORE_DIR}
+      ${CMAKE_CURRENT_SOURCE_DIR})
     target_compile_options(${name}_octave PRIVATE ${OCTAVE_CPPFLAGS} ${OCTAVE_ALL_CXXFLAGS}
       -DMEX_DEBUG)
     target_link_options(${name}_octave PRIVATE ${OCTAVE_ALL_CXXFLAGS} ${OCTAVE_DL_LDFLAGS}
@@ -93,7 +94,8 @@ function(add_mex_command name)
     endif()
     matlab_add_mex(NAME ${name}_matlab MODULE OUTPUT_NAME ${name} R2017b
       SRC ${ARG_GATEWAY} ${ARG_KERNEL} ${MEX_HOST_DIR}/mexversion.cpp ${documentation})
-    target_include_directories(${name}_matlab PRIVATE ${MEX_HOST_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+    target_include_directories(${name}_matlab PRIVATE ${MEX_HOST_DIR} ${MEX_CORE_DIR}
+      ${CMAKE_CURRENT_SOURCE_DIR})
     # MATLAB's headers and version file are not ours to keep free of warnings.
     target_compile_options(${name}_matlab PRIVATE -Wno-error)
     set_target_properties(${name}_matlab PROPERTIES

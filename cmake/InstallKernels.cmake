@@ -14,7 +14,7 @@ set_target_properties(mexgeom_kernels PROPERTIES EXPORT_NAME kernels)
 foreach(command ${mex_commands})
   target_include_directories(${command}_kernel PUBLIC
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>
-    $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/mexgeom/host>)
+    $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/mexgeom/core>)
   target_link_libraries(mexgeom_kernels INTERFACE ${command}_kernel)
   # The public headers only, as each command's folder names them (PUBLIC_HEADER).
   install(TARGETS ${command}_kernel EXPORT mexgeomTargets
@@ -23,8 +23,8 @@ foreach(command ${mex_commands})
 endforeach()
 install(TARGETS mexgeom_kernels EXPORT mexgeomTargets)
 # The kernels' public headers include isa.h (the instruction sets) and image.h (the image view).
-install(FILES ${MEX_HOST_DIR}/isa.h ${MEX_HOST_DIR}/image.h
-  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/mexgeom/host)
+install(FILES ${MEX_CORE_DIR}/isa.h ${MEX_CORE_DIR}/image.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/mexgeom/core)
 
 string(REPLACE ";" ", " MEX_INSTALLED_COMMANDS "${mex_commands}")
 set(config_dir ${CMAKE_INSTALL_LIBDIR}/cmake/mexgeom)

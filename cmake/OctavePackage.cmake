@@ -2,21 +2,34 @@
 # which a user installs with
 #   pkg install mexgeom-VERSION.tar.gz
 #   pkg load mexgeom
-# The tarball holds the package files of host/octave-package (DESCRIPTION, COPYING, INDEX and the
+# The tarball holds the package files of packaging/octave (DESCRIPTION, COPYING, INDEX and the
 # Makefile with which pkg builds the MEX files), src/ with the sources of every command in a
-# folder of its own beside src/host, and inst/ with the help files.
+# folder of its own beside src/core and src/host, and inst/ with the help files.
 # Included after every command's folder, so that MEX_COMMANDS lists them all.
 if(NOT MKOCTFILE)
   return()
 endif()
 
-set(package_source ${CMAKE_CURRENT_LIST_DIR}/../host/octave-package)
+set(package_source ${CMAKE_CURRENT_LIST_DIR}/../packaging/octave)
 set(package_name mexgeom-${PROJECT_VERSION})
 set(package_work ${CMAKE_BINARY_DIR}/octave-package)
 set(package_stage ${package_work}/${package_name})
 set(package_tarball ${CMAKE_BINARY_DIR}/${package_name}.tar.gz)
 
 configure_file(${package_source}/DESCRIPTION.in ${package_work}/DESCRIPTION @ONLY)
+
+# What every command is built with: the building blocks of core/ and the MEX side of host/.
+file(GLOB core_files ${MEX_CORE_DIR}/*.h)
+file(GLOB host_headers ${MEX_HOST_DIR}/*.h)
+set(host_files ${host_headers} ${MEX_HOST_DIR}/mexversion.cpp ${MEX_HOST_DIR}/mex.map
+  ${MEX_HOST_DIR}/mex.def ${MEX_HOST_DIR}/mex.exp)
+set(shared "")
+foreach(file ${core_files} ${host_headers})
+  cmake_path(GET file PARENT_PATH parent)
+  cmake_path(GET parent FILENAME folder)
+  cmake_path(GET file FILENAME leaf)
+  string(APPEND shared " ${folder}/${leaf}")
+endforeach()
 
 # commands.mk tells the Makefile which commands there are and what each is built from.
 get_property(mex_commands GLOBAL PROPERTY MEX_COMMANDS)
@@ -34,7 +47,7 @@ foreach(command ${mex_commands})
   set(sources ${module} ${kernel} ${headers})
   list(TRANSFORM sources PREPEND ${command}/ OUTPUT_VARIABLE prerequisites)
   string(REPLACE ";" " " prerequisites "${prerequisites}")
-  string(APPEND rules "${command}.mex: ${prerequisites} host/gateway.h host/threads.h\n")
+  string(APPEND rules "${command}.mex: ${prerequisites} ${shared}\n")
   list(TRANSFORM sources PREPEND ${folder}/)
   list(APPEND stage_commands
     COMMAND ${CMAKE_COMMAND} -E make_directory ${package_stage}/src/${command}
@@ -47,18 +60,17 @@ foreach(command ${mex_commands})
   endif()
 endforeach()
 file(CONFIGURE OUTPUT ${package_work}/commands.mk CONTENT "${rules}")
-file(GLOB host_files ${MEX_HOST_DIR}/*.h)
-list(APPEND host_files ${MEX_HOST_DIR}/mexversion.cpp ${MEX_HOST_DIR}/mex.map
-  ${MEX_HOST_DIR}/mex.def ${MEX_HOST_DIR}/mex.exp)
-list(APPEND inputs ${package_work}/commands.mk ${host_files})
+list(APPEND inputs ${package_work}/commands.mk ${core_files} ${host_files})
 
 add_custom_command(OUTPUT ${package_tarball}
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${package_stage}
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${package_stage}/src/host ${package_stage}/inst
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${package_stage}/src/core ${package_stage}/src/host
+    ${package_stage}/inst
   COMMAND ${CMAKE_COMMAND} -E copy ${package_work}/DESCRIPTION ${package_source}/COPYING
     ${package_source}/INDEX ${package_stage}
   COMMAND ${CMAKE_COMMAND} -E copy ${package_source}/Makefile ${package_work}/commands.mk
     ${package_stage}/src
+  COMMAND ${CMAKE_COMMAND} -E copy ${core_files} ${package_stage}/src/core
   COMMAND ${CMAKE_COMMAND} -E copy ${host_files} ${package_stage}/src/host
   ${stage_commands}
   COMMAND ${CMAKE_COMMAND} -E tar czf ${package_tarball} ${package_name}

@@ -7,6 +7,9 @@
 #                linker, a module-definition file for Windows DLLs
 include(CheckCXXSourceCompiles)
 
+# core/: the host-free building blocks of the kernels (image view, lanes, sampler, instruction
+# sets, threads); host/: the MEX side (gateway checks, the version stub, the export files).
+set(MEX_CORE_DIR ${CMAKE_CURRENT_LIST_DIR}/../core)
 set(MEX_HOST_DIR ${CMAKE_CURRENT_LIST_DIR}/../host)
 
 check_cxx_source_compiles("

@@ -21,7 +21,7 @@ namespace pluckresid {
 // w = 1 / |(l1, l2)|. Writes exactly r[0] to r[2N - 1]; reads A and E only for cameras 0 to N - 1,
 // so with N = 0 they may be null. A camera whose image line has l1 = l2 = 0 gets infinite or NaN
 // residuals; the other cameras are unaffected. Every NaN written, here and in the Jacobian, is the
-// one NaN of host/nan.h (sign set), whatever NaNs the inputs hold.
+// one NaN of core/nan.h (sign set), whatever NaNs the inputs hold.
 void obj(double* r, const double* x, const double* A, const double* T, const double* E, int32_t N);
 
 // The absolute step of the forward differences, and its reciprocal, by which each difference is

@@ -1,11 +1,11 @@
 function build_mex_test(root)
-  % build_mex_test(root): runs the build script host/build_mex.m of the tree at root into a
+  % build_mex_test(root): runs the build script packaging/matlab/build_mex.m of the tree at root into a
   % temporary folder and calls every command from the result. Exits Octave with status 1 when
   % any step fails.
   status = 1;
   folder = tempname();
   try
-    addpath(fullfile(root, 'host'));
+    addpath(fullfile(root, 'packaging', 'matlab'));
     build_mex(folder);
     addpath(folder);
     check_commands(folder);

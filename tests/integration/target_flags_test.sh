@@ -82,7 +82,7 @@ for target in i386 x86_64 windows; do
     log=$work/build_mex-$target.log
     : > "$log"
     FAKE_TARGET=$target FAKE_LOG=$log CXX=$work/cxx CXXLD=$work/cxx octave-cli -q --norc --no-window-system \
-        --eval "addpath('$source/host'); build_mex('$work/out-$target')" >/dev/null
+        --eval "addpath('$source/packaging/matlab'); build_mex('$work/out-$target')" >/dev/null
     check "$log" $target build_mex.m
 done
 

@@ -1,7 +1,7 @@
 function build_mex(outdir)
 %BUILD_MEX  Build the mexgeom commands with the host's own mex command.
 %   BUILD_MEX builds every command of this source tree into the folder
-%   build/mex-EXT beside this folder, EXT being the host's MEX file extension
+%   build/mex-EXT at the top of the tree, EXT being the host's MEX file extension
 %   (mexa64 in MATLAB on 64-bit Linux, mex in GNU Octave), and copies each
 %   command's help file NAME.m beside its MEX file. BUILD_MEX(OUTDIR) builds
 %   into OUTDIR, which it creates if needed. Then addpath(OUTDIR) makes the
@@ -9,8 +9,8 @@ function build_mex(outdir)
 %
 %   Command NAME is built from its folder NAME/: the gateway NAME.cpp and its
 %   kernel (the other .cpp files there), with host/mexversion.cpp and the
-%   headers of host/, as C++20 and without contraction to fused multiply-adds,
-%   like the CMake build.
+%   headers of core/ and host/, as C++20 and without contraction to fused
+%   multiply-adds, like the CMake build.
 %     MATLAB: the separate-complex API (-R2017b), whose mxGetPr gives the real
 %             part of a complex input as the gateways expect. Needs R2017b or
 %             later, hence a 64-bit MATLAB; the compiler flags are given for
@@ -27,8 +27,10 @@ function build_mex(outdir)
 %   See also MEX.
 
 commands = {'patchcorr', 'pluckresid', 'stripfilt', 'xprod3', 'hesseform'};
-hostdir = fileparts(mfilename('fullpath'));
-root = fileparts(hostdir);
+% This file lies in packaging/matlab of the tree.
+root = fileparts(fileparts(fileparts(mfilename('fullpath'))));
+hostdir = fullfile(root, 'host');
+coredir = fullfile(root, 'core');
 if nargin < 1
   outdir = fullfile(root, 'build', ['mex-' mexext]);
 end
@@ -84,7 +86,7 @@ for i = 1:numel(commands)
              cellfun(@(f) fullfile(folder, f), setdiff({files.name}, {[name '.cpp']}), ...
                      'UniformOutput', false), ...
              {fullfile(hostdir, 'mexversion.cpp')}];
-  includes = {['-I' hostdir], ['-I' folder]};
+  includes = {['-I' hostdir], ['-I' coredir], ['-I' folder]};
   if inOctave
     % mkoctfile has no -outdir; its -output takes a path and adds the extension.
     mex('-output', fullfile(outdir, name), includes{:}, sources{:}, exports);
