@@ -7,7 +7,7 @@
 #   NAME_kernel   static library of the kernel (host-free; for tests, benchmarks and C++ users)
 #   NAME          the command for the test host (mex/NAME.so, or mex/NAME.mexglx when 32-bit)
 #   NAME_octave   the command for GNU Octave (octave/NAME.mex, with octave/NAME.m beside it),
-#                 when mkoctfile is found
+#                 when mkoctfile is found; the target octave_commands builds all of them
 #   NAME_matlab   the command for MATLAB (matlab/NAME.mexa64 and matlab/NAME.m), when FindMatlab
 #                 finds MATLAB
 # Every command exports exactly mexFunction and mexVersion (under the version node MEX in ELF
@@ -78,7 +78,13 @@ function(add_mex_command name)
     set_target_properties(${name}_octave PROPERTIES OUTPUT_NAME ${name} PREFIX "" SUFFIX .mex
       LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/octave)
     if(help)
-      configure_file(${help} ${CMAKE_BINARY_DIR}/octave/${name}.m COPYONLY)
+      # The help file goes beside the MEX file once the MEX file is linked, never before: Octave
+      # takes a lone NAME.m for a script and answers a call with "invalid call to script". A
+      # changed help file relinks the command, which copies it again.
+      add_custom_command(TARGET ${name}_octave POST_BUILD
+        COMMAND ${CMAKE_COMMAND} -E copy_if_different ${help} ${CMAKE_BINARY_DIR}/octave/${name}.m
+        VERBATIM)
+      set_property(TARGET ${name}_octave APPEND PROPERTY LINK_DEPENDS ${help})
     endif()
   endif()
 

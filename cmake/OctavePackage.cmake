@@ -1,5 +1,5 @@
-# The Octave package: target octave_package writes mexgeom-VERSION.tar.gz into the build folder,
-# which a user installs with
+# Target octave_commands builds the commands for Octave alone; target octave_package writes the
+# Octave package mexgeom-VERSION.tar.gz into the build folder, which a user installs with
 #   pkg install mexgeom-VERSION.tar.gz
 #   pkg load mexgeom
 # The tarball holds the package files of packaging/octave (DESCRIPTION, COPYING, INDEX and the
@@ -9,6 +9,12 @@
 if(NOT MKOCTFILE)
   return()
 endif()
+
+# octave_commands: every command built in this configuration, for Octave, with its help file.
+get_property(mex_commands GLOBAL PROPERTY MEX_COMMANDS)
+list(TRANSFORM mex_commands APPEND _octave OUTPUT_VARIABLE octave_targets)
+add_custom_target(octave_commands)
+add_dependencies(octave_commands ${octave_targets})
 
 set(package_source ${CMAKE_CURRENT_LIST_DIR}/../packaging/octave)
 set(package_name mexgeom-${PROJECT_VERSION})
@@ -32,7 +38,6 @@ foreach(file ${core_files} ${host_headers})
 endforeach()
 
 # commands.mk tells the Makefile which commands there are and what each is built from.
-get_property(mex_commands GLOBAL PROPERTY MEX_COMMANDS)
 set(rules "COMMANDS = ${mex_commands}\n")
 string(REPLACE ";" " " rules "${rules}")
 set(stage_commands "")
