@@ -17,12 +17,15 @@
 % servers must find the built commands: MEXGEOM_CLUSTER_MEXDIR names their folder on the servers
 % (default: the folder of the commands here, for machines that share a file system).
 %
-% Run after building the Octave commands (see README): octave-cli examples/patchcorr_cluster.m
+% Run after examples/demo.sh (or another build of the commands):
+%   octave-cli -q --norc examples/patchcorr_cluster.m
 
 pkg load parallel
 root = fileparts(fileparts(mfilename('fullpath')));
-if exist('patchcorr') ~= 3   % not on the path: take the commands of the native build
-  addpath(fullfile(root, 'build', 'native', 'octave'));
+if exist('patchcorr') ~= 3   % not on the path: take those of the builds in this tree, native first
+  for build = fullfile(root, 'build', {'octave', 'native'}, 'octave')
+    if isfolder(build{1}), addpath(build{1}); end
+  end
 end
 
 % The pairs: a smooth texture with noise, and the same texture seen through a homography H of a

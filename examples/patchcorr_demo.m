@@ -6,11 +6,14 @@
 % images X and Y, and the two score maps (blue for -1 to red for +1, black where a score is
 % undefined).
 %
-% Run after building the Octave commands (see README): octave-cli examples/patchcorr_demo.m
+% Run after examples/demo.sh (or another build of the commands):
+%   octave-cli -q --norc examples/patchcorr_demo.m
 
 root = fileparts(fileparts(mfilename('fullpath')));
-if exist('patchcorr') ~= 3   % not on the path: take the commands of the native build
-  addpath(fullfile(root, 'build', 'native', 'octave'));
+if exist('patchcorr') ~= 3   % not on the path: take those of the builds in this tree, native first
+  for build = fullfile(root, 'build', {'octave', 'native'}, 'octave')
+    if isfolder(build{1}), addpath(build{1}); end
+  end
 end
 outdir = getenv('MEXGEOM_EXAMPLES_OUTPUT');
 if isempty(outdir)

@@ -7,11 +7,14 @@
 % build/pluckresid_linefit.png: the residual norm per iteration, and camera 1's image with the
 % measured segment and the line before and after the fit.
 %
-% Run after building the Octave commands (see README): octave-cli examples/pluckresid_linefit.m
+% Run after examples/demo.sh (or another build of the commands):
+%   octave-cli -q --norc examples/pluckresid_linefit.m
 
 root = fileparts(fileparts(mfilename('fullpath')));
-if exist('pluckresid') ~= 3   % not on the path: take the commands of the native build
-  addpath(fullfile(root, 'build', 'native', 'octave'));
+if exist('pluckresid') ~= 3   % not on the path: take those of the builds in this tree, native first
+  for build = fullfile(root, 'build', {'octave', 'native'}, 'octave')
+    if isfolder(build{1}), addpath(build{1}); end
+  end
 end
 outdir = getenv('MEXGEOM_EXAMPLES_OUTPUT');
 if isempty(outdir)

@@ -8,11 +8,14 @@
 % build/stripfilt_edges.png: the image in grey with the kept segments drawn over it in the
 % colour of their edge strength (those below 0.35 of the strongest are left out).
 %
-% Run after building the Octave commands (see README): octave-cli examples/stripfilt_edges.m
+% Run after examples/demo.sh (or another build of the commands):
+%   octave-cli -q --norc examples/stripfilt_edges.m
 
 root = fileparts(fileparts(mfilename('fullpath')));
-if exist('stripfilt') ~= 3   % not on the path: take the commands of the native build
-  addpath(fullfile(root, 'build', 'native', 'octave'));
+if exist('stripfilt') ~= 3   % not on the path: take those of the builds in this tree, native first
+  for build = fullfile(root, 'build', {'octave', 'native'}, 'octave')
+    if isfolder(build{1}), addpath(build{1}); end
+  end
 end
 outdir = getenv('MEXGEOM_EXAMPLES_OUTPUT');
 if isempty(outdir)

@@ -1,21 +1,29 @@
 #!/usr/bin/env bash
-# Installs, as root on Debian, whatever the builds and tests need and the machine lacks.
-# (gnuplot: Octave's plots for the examples, printed to PNG files without a display; the
-# package is satisfied by whichever of gnuplot-qt, gnuplot-x11 or gnuplot-nox is installed.
-# fonts-freefont-otf: the font Octave renders every text of a figure with; without it no axes can
-# be made. ghostscript: print writes PNG files through gs. octave-parallel: the cluster example's
-# parcellfun, pserver and netcellfun.
-# The ARM build is made by clang against the arm64 cross libraries and binutils, not by the
-# aarch64 cross GCC, which Debian cannot install beside g++-multilib; qemu-user runs it (named by
-# the build, so no binfmt registration is needed). The Windows build is made by MinGW-w64 of the
-# posix thread model, whose C++ library has the std::mutex that GoogleTest needs, and run by
-# wine64.)
+# tests/install_deps.sh [octave]: installs, as root on Debian (or through sudo), what the builds
+# and tests need and the machine lacks. With "octave", only what the Octave build of the five
+# commands and the example scripts need (examples/demo.sh); without it, everything that
+# tests/run_all.sh builds and runs as well.
+#
+# For Octave: gnuplot draws the examples' plots, printed to PNG files without a display (any of
+# gnuplot-qt, gnuplot-x11 or gnuplot-nox satisfies it); fonts-freefont-otf is the font Octave
+# renders every text of a figure with (without it no axes can be made); ghostscript: print writes
+# PNG files through gs; octave-parallel: the cluster example's parcellfun, pserver and netcellfun.
+# For the tests: the ARM build is made by clang against the arm64 cross libraries and binutils,
+# not by the aarch64 cross GCC, which Debian cannot install beside g++-multilib; qemu-user runs it
+# (named by the build, so no binfmt registration is needed). The Windows build is made by
+# MinGW-w64 of the posix thread model, whose C++ library has the std::mutex that GoogleTest needs,
+# and run by wine64.
 set -euo pipefail
-packages=(cmake make g++ g++-multilib qemu-user octave liboctave-dev googletest libgtest-dev
-          libbenchmark-dev valgrind clang libclang-rt-14-dev binutils gnuplot
-          fonts-freefont-otf ghostscript octave-parallel
-          libc6-dev-arm64-cross libstdc++-12-dev-arm64-cross binutils-aarch64-linux-gnu
-          g++-mingw-w64-x86-64-posix wine wine64)
+octave_packages=(cmake make g++ octave liboctave-dev gnuplot fonts-freefont-otf ghostscript
+                 octave-parallel)
+test_packages=(g++-multilib qemu-user googletest libgtest-dev libbenchmark-dev valgrind clang
+               libclang-rt-14-dev binutils libc6-dev-arm64-cross libstdc++-12-dev-arm64-cross
+               binutils-aarch64-linux-gnu g++-mingw-w64-x86-64-posix wine wine64)
+case "${1:-}" in
+    octave) packages=("${octave_packages[@]}") ;;
+    "") packages=("${octave_packages[@]}" "${test_packages[@]}") ;;
+    *) echo "usage: tests/install_deps.sh [octave]" >&2; exit 2 ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
