@@ -13,9 +13,11 @@
 % 3, one per processor, do not compete with threads for the processors.
 %
 % The cluster part runs when MEXGEOM_CLUSTER_HOSTS names the server machines, separated by commas
-% (127.0.0.1 or localhost for a server on this machine; see README, "From one machine to a cluster"). The
-% servers must find the built commands: MEXGEOM_CLUSTER_MEXDIR names their folder on the servers
-% (default: the folder of the commands here, for machines that share a file system).
+% (127.0.0.1 for a server on this machine). The servers must find the built commands:
+% MEXGEOM_CLUSTER_MEXDIR names their folder on the servers (default: the folder of the commands
+% here, for machines that share a file system). Each server runs, as an ordinary user,
+%   /usr/libexec/octave-pserver --octave-binary=/usr/bin/octave-cli --no-auth
+% (no authentication: a trusted network only; see doc/parallel.md).
 %
 % Run after examples/demo.sh (or another build of the commands):
 %   octave-cli -q --norc examples/patchcorr_cluster.m

@@ -16,6 +16,11 @@
 %             Entries beyond about 1e154 or below about 1e-154 in magnitude
 %             overflow or underflow in the sum of squares.
 %
+%   Trap
+%     L holds one line per row, while XPROD3 returns one vector per column:
+%     write hesseform(xprod3(A, B)'). With exactly three lines the call
+%     without the transpose is accepted and gives a wrong answer.
+%
 %   Errors, in the order they are tested
 %     One input required.
 %     Input must be Mx3 matrix.            not empty, and not 3 columns
@@ -25,6 +30,7 @@
 %   Example
 %     hesseform([3 4 10; -3 -4 5; 0 0 1])    % [0.6 0.8 2; -0.6 -0.8 1; NaN NaN Inf]
 %
+%   Reference: doc/hesseform.md in the source tree.
 %   See also XPROD3, PLUCKRESID, PATCHCORR, STRIPFILT.
 
 %!assert (hesseform ([3 4 10; -3 -4 5]), [0.6 0.8 2; -0.6 -0.8 1], eps)

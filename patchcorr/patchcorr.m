@@ -33,6 +33,16 @@
 %             when a used sample has a NaN or infinite weight or reads a NaN.
 %             An empty U of 0 x K gives K zeros.
 %
+%   Traps
+%     (x, y) order: positions are (row, column). A homography written for
+%       (x, y) is accepted and scores near 0: with S = [0 1 0; 1 0 0; 0 0 1]
+%       use S * Hxy * S, and XY([2 1], :) for the points.
+%     'nearest' truncates, it does not round: rows 2 to 2.99 read row 2, so a
+%       search for the best shift is biased by half a pixel. To round, pass
+%       U + 0.5 and S * H / S with S = [1 0 0.5; 0 1 0.5; 0 0 1].
+%     Only the exact lower-case 'nearest' selects it; 'Nearest' is bilinear.
+%     A colour image M x N x 3 is read as one M x 3N image: make it grey.
+%
 %   Errors, in the order they are tested
 %     Bad number of input parameters.      not 5 or 6 inputs
 %     X must be either double or uint8.    X of another class
@@ -66,6 +76,7 @@
 %     patchcorr(X, X, H, W, [3; 3])             % 1
 %     patchcorr(X, X, H, W, [3; 3], 'nearest')  % 0.5
 %
+%   Reference: doc/patchcorr.md in the source tree.
 %   See also STRIPFILT, PLUCKRESID, XPROD3, HESSEFORM.
 
 %!shared X, H, W

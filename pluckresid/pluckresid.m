@@ -38,6 +38,13 @@
 %             the k-th unit vector. A step lost in rounding (X(k) of 2^27 or
 %             more) gives a zero column.
 %
+%   Traps
+%     E must be 2 x N x 2: an E of N x 2 x 2 (one camera per row) is read in
+%       the wrong order without an error; use permute(E, [2 1 3]).
+%     Any shape holding enough numbers is accepted for X, A, T and E.
+%     The end points are used as they are, in the frame of the camera
+%       matrices: (x, y) pixels for most cameras, not (row, column).
+%
 %   Errors, in the order they are tested
 %     4 inputs required.
 %     x must be a full double array.        x of another class, or sparse
@@ -59,7 +66,15 @@
 %     A(1, 2, 2) = -1;  A(4, 3, 2) = -3;                           % l = (0, -2, 6)
 %     E = cat(3, [1 7; 3 2], [-3 0; 1 5]);
 %     [r, J] = pluckresid([1 2 3 4], A, T, E)   % r = [4; 0; 1; -2]
+%     % A from a 3 x 4 camera matrix C, and a segment 10 pixels off the line
+%     f = @(a, b) [cross(a(1:3), b(1:3)), a(1:3) * b(4) - a(4) * b(1:3)]';
+%     C = [800 0 320 0; 0 800 240 0; 0 0 1 0];   % sees y = 0, z = 4 as v = 240
+%     A = [f(C(2, :), C(3, :)), f(C(3, :), C(1, :)), f(C(1, :), C(2, :))];
+%     T = cat(3, [0 0 4 1; 0 0 0 0; 0 0 0 0], [1 0 4 1; 0 0 0 0; 0 0 0 0]);
+%     E = cat(3, [400; 240], [400; 250]);        % end points (u, v)
+%     r = pluckresid(zeros(4, 1), A, T, E)      % r = [0; 10]
 %
+%   Reference: doc/pluckresid.md in the source tree.
 %   See also XPROD3, HESSEFORM, PATCHCORR, STRIPFILT.
 
 %!shared x, A, T, E

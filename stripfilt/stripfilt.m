@@ -32,6 +32,13 @@
 %             end points are not finite or so far apart that the length does
 %             not fit 32 bits.
 %
+%   Traps
+%     (x, y) order: the end points are (row, column). Points in (x, y) order
+%       measure another part of the image without an error: U1 = XY([2 1], :).
+%     Single or integer end points are answered with "Bad size(s) of u1,
+%       u2." although their size is right: pass double(U1), double(U2).
+%     Exchanging U1 and U2 exchanges the sides: [1 0 -1] changes sign.
+%
 %   Errors, in the order they are tested
 %     Bad number of input arguments.    not 4 inputs
 %     I must be 2D array.               e.g. an M x N x 3 colour image
@@ -64,6 +71,7 @@
 %     u1 = [18 18; 10.5 5];  u2 = [3 3; 10.5 5];
 %     stripfilt(I, [1 0 -1], u1, u2)       % [100 0]
 %
+%   Reference: doc/stripfilt.md in the source tree.
 %   See also PATCHCORR, HESSEFORM, XPROD3, PLUCKRESID.
 
 %!shared I, u1, u2

@@ -20,6 +20,11 @@
 %   Output
 %     C       3 x 1 (one input) or 3 x N (two inputs) double.
 %
+%   Trap
+%     C holds one vector per column, while HESSEFORM takes one line per row:
+%     write hesseform(xprod3(A, B)'). With exactly three lines the call
+%     without the transpose is accepted and gives a wrong answer.
+%
 %   Errors, in the order they are tested
 %     One or two input arguments required.
 %     Input must be 3x2 vector.            one input, not empty, not 3 x 2
@@ -33,6 +38,7 @@
 %     xprod3([1 0; 0 1; 0 0])                % [0; 0; 1]
 %     xprod3([1 0 0; 0 1 0]', [0 0 1; 0 0 1]')  % [0 1; -1 0; 0 0]
 %
+%   Reference: doc/xprod3.md in the source tree.
 %   See also HESSEFORM, PLUCKRESID, PATCHCORR, STRIPFILT.
 
 %!assert (xprod3 ([1 0; 0 1; 0 0]), [0; 0; 1])
