@@ -1,14 +1,22 @@
-## check_examples (readme, helpfiles)
+## check_examples (pages, helpfiles)
 ##
-## Runs every example that a reader is shown: each ```matlab block of the README and the Example
-## section of each command's help file, line by line in a workspace of its own, and checks the
-## answers the text promises. A line's trailing comment is an answer when it reads as a value:
-##   code                  % VALUE        the value of code equals VALUE
-##   code                  % NAME = VALUE  after the line, NAME equals VALUE
+## Runs every example that a reader is shown: each ```matlab block of the pages (the README and
+## the reference pages, a file name or a cell array of them) and the Example section of each
+## command's help file, line by line in a workspace of its own, and checks the answers the text
+## promises. A line's trailing comment is an answer when it reads as a value or an error:
+##   code                  % VALUE           the value of code equals VALUE
+##   code                  % NAME = VALUE    after the line, NAME equals VALUE
+##   code                  % error: MESSAGE  code fails with a message that ends in MESSAGE
 ## Any other comment is prose. Values match when they have the same size and agree within a
 ## relative 1e-12, NaN matching NaN. Every example that calls a command must hold an answer.
-function check_examples (readme, helpfiles)
-  blocks = readme_blocks (readme);
+function check_examples (pages, helpfiles)
+  if (ischar (pages))
+    pages = {pages};
+  endif
+  blocks = {};
+  for k = 1:numel (pages)
+    blocks = [blocks, page_blocks(pages{k})];
+  endfor
   for k = 1:numel (helpfiles)
     blocks{end+1} = help_example (helpfiles{k});
   endfor
@@ -25,7 +33,7 @@ function check_examples (readme, helpfiles)
   printf ("%d examples, %d answers checked\n", numel (blocks), checked);
 endfunction
 
-function blocks = readme_blocks (file)
+function blocks = page_blocks (file)
   text = strsplit (fileread (file), "\n", "CollapseDelimiters", false);
   blocks = {};
   inside = false;
@@ -66,6 +74,12 @@ function checked = run_block (lines__, where__)
     if (isempty (strtrim (code__)))
       continue;
     endif
+    failure__ = regexp (comment__, '^\s*error:\s*(.*\S)\s*$', "tokens", "once");
+    if (! isempty (failure__))
+      check_failure (code__, failure__{1}, sprintf ("%s, line %d", where__, i__));
+      checked++;
+      continue;
+    endif
     ## What the comment promises, if it reads as a value: "NAME = VALUE" or "VALUE".
     name__ = "";
     want__ = [];
@@ -97,6 +111,23 @@ function checked = run_block (lines__, where__)
       checked++;
     endif
   endfor
+endfunction
+
+## The code must fail, with a message that ends in the text shown (Octave puts the command's
+## name in front of a MEX file's message).
+function check_failure (code, message, where)
+  try
+    evalin ("caller", [code ";"]);
+  catch err
+    if (! (numel (err.message) >= numel (message)
+           && strcmp (err.message(end-numel(message)+1:end), message)))
+      error ("check_examples: %s: %s\n  fails with \"%s\", the text says \"%s\"", where,
+             strtrim (code), err.message, message);
+    endif
+    return;
+  end_try_catch
+  error ("check_examples: %s: %s\n  succeeds, the text says it fails with \"%s\"", where,
+         strtrim (code), message);
 endfunction
 
 ## The line cut at its first % outside a quoted text.
