@@ -3,8 +3,8 @@
 % Image Y is image X warped through a known homography H. Every point of a grid is scored with
 % patchcorr under the true H and under a slightly wrong one: the true H scores near 1 almost
 % everywhere, the wrong one does not. Prints a table and writes build/patchcorr_scores.png: the
-% images X and Y, and the two score maps (blue for -1 to red for +1, black where a score is
-% undefined).
+% images X and Y, and below them the two score maps at the images' size (blue for -1, white for
+% 0, red for +1, grey where a score is undefined).
 %
 % Run after examples/demo.sh (or another build of the commands):
 %   octave-cli -q --norc examples/patchcorr_demo.m
@@ -41,10 +41,12 @@ p = H \ [qr(:)'; qc(:)'; ones(1, numel(qr))];
 Y = interp2(X, p(2, :) ./ p(3, :), p(1, :) ./ p(3, :), 'linear', 0);
 Y = reshape(Y, rows, cols);
 
-% A 15 x 15 window of Gaussian weights and a grid of points every 6 pixels.
+% A 15 x 15 window of Gaussian weights, and a point in the middle of every 6 x 6 block of the
+% image (the points near the border have too few samples inside and score NaN).
 [dr, dc] = ndgrid(-7:7, -7:7);
 W = [dr(:)'; dc(:)'; exp(-(dr(:)' .^ 2 + dc(:)' .^ 2) / 50)];
-[gr, gc] = ndgrid(10:6:rows - 10, 10:6:cols - 10);
+block = 6;
+[gr, gc] = ndgrid(4:block:rows, 4:block:cols);
 u = [gr(:)'; gc(:)'];
 
 % A wrong homography: the true one followed by a shift of 2 pixels along both axes.
@@ -66,37 +68,60 @@ for h = {{'true H', H}, {'H shifted by 2 px', Hwrong}}
   end
 end
 
-% The picture: X and Y in grey, and the two bilinear score maps, each point a 6 x 6 block. All
-% four are colour images with values in [0, 1]: the colour axis stays [0, 1] (gnuplot scales a
-% colour image's values by it too) and the colour bar is labelled with the scores.
+% The picture: X and Y in grey above, the two bilinear score maps below them at the same size:
+% each score fills its point's 6 x 6 block. All four are colour images; the colour bar beside the
+% maps is an image of its own, with a grey swatch for the undefined scores below it.
 cmap = [linspace(0, 1, 128)', linspace(0, 1, 128)', ones(128, 1);
         ones(128, 1), linspace(1, 0, 128)', linspace(1, 0, 128)'];
+undefined = [0.55 0.55 0.55];
 panels = {repmat(X / 255, [1, 1, 3]), repmat(Y / 255, [1, 1, 3])};
+[br, bc] = ndgrid(min(ceil((1:rows) / block), size(gr, 1)), min(ceil((1:cols) / block), size(gr, 2)));
 for i = 1:2
-  s = kron(maps{i}, ones(6));
-  idx = round((s + 1) / 2 * 255) + 1;
-  idx(~isfinite(idx)) = 1;
-  img = reshape(cmap(idx, :), [size(s), 3]);
-  img(repmat(~isfinite(s), [1, 1, 3])) = 0;
+  s = maps{i}(sub2ind(size(gr), br, bc));
+  idx = round((min(max(s, -1), 1) + 1) / 2 * 255) + 1;
+  idx(~isfinite(s)) = 1;
+  img = reshape(cmap(idx, :), [rows, cols, 3]);
+  img(repmat(~isfinite(s), [1, 1, 3])) = repmat(reshape(undefined, 1, 1, 3), ...
+                                                [nnz(~isfinite(s)), 1, 1])(:);
   panels{end + 1} = img;
 end
 titles = {'X', 'Y: X warped by H', ...
           sprintf('scores under the true H (median %.3f)', median(maps{1}(isfinite(maps{1})))), ...
           sprintf('scores under H shifted by 2 px (median %.3f)', ...
                   median(maps{2}(isfinite(maps{2}))))};
+
+% The layout in pixels: two columns of panels at the images' aspect, a title above each, the
+% colour bar to the right of the lower row.
+width = 480;
+height = round(width * rows / cols);
+margin = 12;
+titled = 28;
+bar = 22;
+labels = 90;
+figw = 2 * width + 3 * margin + bar + labels;
+figh = 2 * (height + titled) + 2 * margin;
 warning('off', 'Octave:gnuplot-graphics');
-fig = figure('visible', 'off', 'position', [0 0 1100 760]);
-colormap(cmap);
+fig = figure('visible', 'off', 'position', [0 0 figw figh]);
 for i = 1:4
-  subplot(2, 2, i);
+  x = margin + mod(i - 1, 2) * (width + margin);
+  y = margin + (i <= 2) * (height + titled);
+  axes('position', [x / figw, y / figh, width / figw, height / figh]);
   image(min(max(panels{i}, 0), 1));
-  axis image off;
-  caxis([0 1]);
+  axis off;
   title(titles{i});
-  if i > 2
-    colorbar('ytick', [0 0.25 0.5 0.75 1], 'yticklabel', {'-1', '-0.5', '0', '0.5', '1'});
-  end
 end
+% The colour bar: the colours of the scores from 1 at the top to -1 (an image's first row is
+% drawn at the top), and below it a swatch of the colour of the undefined scores.
+left = (2 * width + 3 * margin) / figw;
+swatch = 24;
+axes('position', [left, (margin + swatch + margin) / figh, bar / figw, ...
+                  (height - swatch - margin) / figh]);
+image(reshape(flipud(cmap), [], 1, 3));
+set(gca, 'xtick', [], 'yaxislocation', 'right', 'ytick', [1, 64.75, 128.5, 192.25, 256], ...
+    'yticklabel', {'1', '0.5', '0', '-0.5', '-1'});
+axes('position', [left, margin / figh, bar / figw, swatch / figh]);
+image(reshape(undefined, 1, 1, 3));
+set(gca, 'xtick', [], 'yaxislocation', 'right', 'ytick', 1, 'yticklabel', {'undefined'});
 png = fullfile(outdir, 'patchcorr_scores.png');
 print(fig, png, '-dpng', '-r100');
 close(fig);

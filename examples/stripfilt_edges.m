@@ -1,12 +1,12 @@
 % stripfilt_edges: edge strength along line segments of a real image.
 %
-% Every 6 pixels of the picture of a sombrero that Octave ships, eight segments of 9 pixels are
+% Every 8 pixels of the picture of a sombrero that Octave ships, eight segments of 12 pixels are
 % laid through the point, one every 22.5 degrees. stripfilt measures, for each segment, the edge
 % filter [1 2 0 -2 -1] / 3 applied across it and averaged along it: large where an edge runs along
 % the segment, small on flat ground and where the segment crosses an edge. At each point the
 % segment with the strongest response is kept. Prints a summary and writes
-% build/stripfilt_edges.png: the image in grey with the kept segments drawn over it in the
-% colour of their edge strength (those below 0.35 of the strongest are left out).
+% build/stripfilt_edges.png: the image in grey with the kept segments drawn over it, thick, in the
+% colour of their edge strength (those below 0.3 of the strongest are left out).
 %
 % Run after examples/demo.sh (or another build of the commands):
 %   octave-cli -q --norc examples/stripfilt_edges.m
@@ -29,8 +29,8 @@ I = 0.299 * double(rgb(:, :, 1)) + 0.587 * double(rgb(:, :, 2)) + 0.114 * double
 
 % The segments: through each point of the grid, eight directions d = (sin a, cos a) in (row,
 % column); each runs from u1 to u2 in 1-based (row, column) positions.
-step = 6;
-half = 4.5;
+step = 8;
+half = 6;
 [r, c] = ndgrid(step:step:rows - step, step:step:cols - step);
 points = [r(:)'; c(:)'];
 angles = (0:7) * pi / 8;
@@ -53,40 +53,45 @@ u1 = u1(:, kept);
 u2 = u2(:, kept);
 strength = strength';
 top = max(strength);
-low = 0.35 * top;
+low = 0.3 * top;
 shown = strength >= low;
 printf('stripfilt on a %d x %d image: %d segments of %g pixels, filter [%s] / 3\n', rows, cols, ...
        numel(s), 2 * half, num2str(h * 3));
 printf('strongest edge per point: median %.1f, largest %.1f\n', median(strength), top);
-printf('%d of %d points above 0.35 of the largest\n', sum(shown), count);
+printf('%d of %d points above 0.3 of the largest\n', sum(shown), count);
 
-% The picture: the image in light grey (as a colour image, so that the colour map is free for the
-% segments), the kept segments coloured from dark blue (0.35 of the strongest) to red. The
-% colour axis runs from 0 to 1 (gnuplot scales a colour image's values by it too) and the colour
-% bar is labelled with the strengths.
+% The picture: the image in grey (as a colour image, so that the colour map is free for the
+% segments), the kept segments drawn thick over it in colours from blue (0.3 of the strongest) to
+% red, and beside the image a colour bar labelled with the strengths, drawn as an image of its own.
+scale = 2;                                    % screen pixels per image pixel
+bar = 22;
+margin = 40;
+labels = 60;
+figw = scale * cols + 2 * margin + bar + labels;
+figh = scale * rows + 2 * margin;
 warning('off', 'Octave:gnuplot-graphics');
-fig = figure('visible', 'off', 'position', [0 0 1000 560]);
-grey = 0.55 + 0.45 * I / 255;
-image(repmat(grey, [1, 1, 3]));
+fig = figure('visible', 'off', 'position', [0 0 figw figh]);
+axes('position', [margin / figw, margin / figh, scale * cols / figw, scale * rows / figh]);
+image(repmat(0.15 + 0.7 * I / 255, [1, 1, 3]));
 hold on;
-map = jet(64);
-colormap(map);
+map = jet(80)(9:72, :);                       % without the darkest blues and reds
 level = 1 + floor(63 * (strength - low) / (top - low));
 for j = unique(level(shown))
   k = find(shown & level == j);
   % One line object per colour: the segments of this level, separated by NaN.
   x = [u1(2, k); u2(2, k); NaN(1, numel(k))];
   y = [u1(1, k); u2(1, k); NaN(1, numel(k))];
-  plot(x(:), y(:), '-', 'color', map(j, :), 'linewidth', 3);
+  plot(x(:), y(:), '-', 'color', map(j, :), 'linewidth', 14);
 end
-axis image;
-caxis([0 1]);
+axis off;
+title(sprintf(['stripfilt: at every %dth pixel the strongest of 8 segments, coloured by its ' ...
+               'edge strength'], step));
+axes('position', [(2 * margin + scale * cols) / figw, margin / figh, bar / figw, ...
+                  scale * rows / figh]);
+image(reshape(flipud(map), [], 1, 3));
 ticks = 0:0.25:1;
-labels = arrayfun(@(t) sprintf('%.0f', low + t * (top - low)), ticks, 'uniformoutput', false);
-colorbar('ytick', ticks, 'yticklabel', labels);
-title('stripfilt: the strongest of 8 segments through every 6th pixel, coloured by edge strength');
-xlabel('column');
-ylabel('row');
+set(gca, 'xtick', [], 'yaxislocation', 'right', 'ytick', 1 + 63 * (1 - ticks), 'yticklabel', ...
+    arrayfun(@(t) sprintf('%.0f', low + t * (top - low)), ticks, 'uniformoutput', false));
 png = fullfile(outdir, 'stripfilt_edges.png');
 print(fig, png, '-dpng', '-r100');
 close(fig);
