@@ -75,7 +75,9 @@ cmap = [linspace(0, 1, 128)', linspace(0, 1, 128)', ones(128, 1);
         ones(128, 1), linspace(1, 0, 128)', linspace(1, 0, 128)'];
 undefined = [0.55 0.55 0.55];
 panels = {repmat(X / 255, [1, 1, 3]), repmat(Y / 255, [1, 1, 3])};
-[br, bc] = ndgrid(min(ceil((1:rows) / block), size(gr, 1)), min(ceil((1:cols) / block), size(gr, 2)));
+% The point whose block holds each pixel (the last partial block belongs to the last point).
+[br, bc] = ndgrid(min(ceil((1:rows) / block), size(gr, 1)), ...
+                  min(ceil((1:cols) / block), size(gr, 2)));
 for i = 1:2
   s = maps{i}(sub2ind(size(gr), br, bc));
   idx = round((min(max(s, -1), 1) + 1) / 2 * 255) + 1;
