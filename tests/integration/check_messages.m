@@ -13,12 +13,14 @@ function check_messages (list, docdir, sourcedir)
     name = commands{c};
     want = cellfun (@(e) e{2}, entries(cellfun (@(e) strcmp (e{1}, name), entries)),
                     "UniformOutput", false);
-    page = page_messages (fullfile (docdir, [name ".md"]));
+    page = section_matches (fullfile (docdir, [name ".md"]), "## Errors", '^## ',
+                            '^\|\s*`([^`]+)`');
     if (! isequal (page, want))
       failures{end+1} = sprintf ("%s.md lists\n    %s\n  the list has\n    %s", name,
                                  strjoin (page, "\n    "), strjoin (want, "\n    "));
     endif
-    help = help_messages (fullfile (sourcedir, name, [name ".m"]));
+    help = section_matches (fullfile (sourcedir, name, [name ".m"]), "%   Errors", '^%\s*$',
+                            '^%     ([^ (].*?)(\s{2,}|$)');
     [known, at] = ismember (help, want);
     if (isempty (help) || ! all (known) || any (diff (at) <= 0))
       failures{end+1} = sprintf ("%s.m names\n    %s\n  not all of them in the list's order",
@@ -32,36 +34,22 @@ function check_messages (list, docdir, sourcedir)
           numel (commands), numel (entries));
 endfunction
 
-## The first quoted text of each table row under the heading that starts with "## Errors".
-function messages = page_messages (file)
+## The first token of PATTERN in each line of the section of FILE that follows the first line
+## starting with HEAD and ends before the first line matching STOP. The reference pages: the first
+## quoted text of each row of the table under "## Errors". The help files: the lines of the
+## Errors section indented by five blanks after the "%", each a message, then (after two blanks
+## or more) when it is given.
+function found = section_matches (file, head, stop, pattern)
   text = strsplit (fileread (file), "\n");
-  messages = {};
-  inside = false;
-  for i = 1:numel (text)
-    if (strncmp (text{i}, "## ", 3))
-      inside = strncmp (text{i}, "## Errors", 9);
-    elseif (inside)
-      m = regexp (text{i}, '^\|\s*`([^`]+)`', "tokens", "once");
-      if (! isempty (m))
-        messages{end+1} = m{1};
-      endif
-    endif
-  endfor
-endfunction
-
-## The entries of the help text's Errors section: lines indented by five blanks after the "%",
-## each a message, then (after two blanks or more) when it is given.
-function messages = help_messages (file)
-  text = strsplit (fileread (file), "\n");
-  first = find (strncmp (strtrim (text), "%   Errors", 10), 1);
-  messages = {};
+  first = find (strncmp (text, head, numel (head)), 1);
+  found = {};
   for i = first+1:numel (text)
-    if (strcmp (strtrim (text{i}), "%"))
+    if (! isempty (regexp (text{i}, stop, "once")))
       break;
     endif
-    m = regexp (text{i}, '^%     ([^ (].*?)(\s{2,}|$)', "tokens", "once");
+    m = regexp (text{i}, pattern, "tokens", "once");
     if (! isempty (m))
-      messages{end+1} = m{1};
+      found{end+1} = m{1};
     endif
   endfor
 endfunction
