@@ -63,8 +63,7 @@ extern "C" void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[
     const size_t K = mxGetN(u);
     const int mode = readMode(nrhs, prhs);
 
-    plhs[0] = mxCreateDoubleMatrix(1, K, mxREAL);
-    if (plhs[0] == nullptr) gateway::fail("Out of memory.");
+    plhs[0] = gateway::createDoubles(1, K);
     double* scores = mxGetPr(plhs[0]);
 
     // An empty point list keeps its row of zeros; its row count is never looked at.

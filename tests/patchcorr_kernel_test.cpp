@@ -85,6 +85,38 @@ TEST(Ncc, KindAndModeFlagsFollowTheirConventions) {
     }
 }
 
+// A window is flat at a weighted variance of 1e-9 or less, in squared image units: the values
+// 0, 0, d of three equal samples have the variance 2 d^2 / 9.
+TEST(Ncc, FlatWindowsScoreUndefined) {
+    const double H[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    const double W[9] = {-1, 0, 1, 0, 0, 1, 1, 0, 1};  // rows 1, 2, 3 of column 2 (0-based)
+    const double u[2] = {3, 3};
+    const int32_t size[2] = {5, 5};
+    struct {
+        const char* name;
+        double variance;
+        bool flat;
+    } cases[] = {
+        {"variance 2e-9", 2e-9, false},
+        {"variance 1.1e-9", 1.1e-9, false},
+        {"variance 0.9e-9", 0.9e-9, true},
+        {"variance 1e-12", 1e-12, true},
+    };
+    for (const auto& c : cases) {
+        std::vector<double> X(25, 0);
+        X[3 + 2 * 5] = std::sqrt(4.5 * c.variance);
+        for (int mode : {patchcorr::kNearest, patchcorr::kBilinear}) {
+            const double score =
+                patchcorr::ncc(X.data(), size, 0, X.data(), size, 0, u, H, W, 3, mode, kUndefined);
+            if (c.flat) {
+                EXPECT_EQ(std::memcmp(&score, &kUndefined, sizeof score), 0) << c.name;
+            } else {
+                EXPECT_NEAR(score, 1, 1e-12) << c.name;
+            }
+        }
+    }
+}
+
 // The batch scorer on every instruction set this processor can run, against the point-by-point
 // loop, bit for bit: random images of every small size (below 3 rows or columns none can be
 // sampled), both element kinds in either image, both modes, windows and points reaching over the
