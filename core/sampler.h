@@ -29,9 +29,10 @@ template <typename Doubles>
     return (1 - fc) * ((1 - fr) * e00 + fr * e10) + fc * ((1 - fr) * e01 + fr * e11);
 }
 
-// An image of elements of type T read W lanes at a time.
+// An image of elements of type T, one of image.h's, read W lanes at a time.
 template <typename T, int W>
 struct LaneSampler {
+    static_assert(isElement<T>, "not an element type of image.h");
     using Doubles = typename Lanes<W>::Doubles;
     using Offsets = typename Lanes<W>::Offsets;
     using Int32s = typename Lanes<W>::Int32s;
@@ -78,10 +79,9 @@ struct LaneSampler {
         return c * rows;
     }
 
-    // The elements at the lanes' offsets, as doubles: truncation to the grid. Bytes are gathered
-    // as integers and converted together.
+    // The elements at the lanes' offsets, as doubles: truncation to the grid.
     [[gnu::always_inline]] inline Doubles nearest(const int64_t* offset) const {
-        return gather(offset, std::make_index_sequence<W>());
+        return elementsAt<T, W>(elements, offset, std::make_index_sequence<W>());
     }
 
     // The bilinear blend of the four neighbours of each lane's located position.
@@ -92,18 +92,6 @@ struct LaneSampler {
         neighbourPairs<T, W>(elements, offset, e00, e10, lanes);
         neighbourPairs<T, W>(elements + rows, offset, e01, e11, lanes);
         return blend(fr, fc, e00, e10, e01, e11);
-    }
-
-  private:
-    template <std::size_t... L>
-    [[gnu::always_inline]] inline Doubles gather(const int64_t* offset,
-                                                 std::index_sequence<L...>) const {
-        if constexpr (sizeof(T) == 1) {
-            const Int32s bytes = {static_cast<int32_t>(elements[offset[L]])...};
-            return __builtin_convertvector(bytes, Doubles);
-        } else {
-            return Doubles{static_cast<double>(elements[offset[L]])...};
-        }
     }
 };
 

@@ -20,7 +20,7 @@ mexgeom::ImageView readImage(const mxArray* a, const char* classMessage, const c
     if (mxIsSparse(a)) gateway::fail(sparseMessage);
     if (!gateway::fitsSizePair(a)) gateway::fail(sizeMessage);
     return {mxGetData(a), static_cast<int32_t>(mxGetM(a)), static_cast<int32_t>(mxGetN(a)),
-            mxIsDouble(a) ? mexgeom::kDouble : mexgeom::kUint8};
+            mxIsDouble(a) ? mexgeom::Element::kDouble : mexgeom::Element::kUint8};
 }
 
 // Nearest sampling is chosen by exactly the text "nearest". The buffer starts cleared: the host
@@ -72,8 +72,8 @@ extern "C" void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[
     if (!gateway::isFullDouble(u)) gateway::fail("u must be a full double matrix.");
 
     // The points in batches, one per share (one for the whole call unless threads are asked
-    // for): the kinds and the mode are dispatched once per batch. An undefined score is the
-    // host's own NaN, fetched here, on the calling thread.
+    // for): the element types and the mode are dispatched once per batch. An undefined score is
+    // the host's own NaN, fetched here, on the calling thread.
     const double *points = mxGetPr(u), *homography = mxGetPr(H), *window = mxGetPr(W);
     const double undefined = mxGetNaN();
     mexgeom::forShares(K, pointsPerThread(nW), [&](size_t begin, size_t end) {

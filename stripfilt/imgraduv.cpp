@@ -36,7 +36,7 @@ void filterAll(const ImageView& I, const double* h, int32_t m, const double* u1,
 double imgraduv(const void* I, const int32_t* size, const double* h, int32_t m, const double* a,
                 const double* b, int32_t kind, Isa isa) {
     double response;
-    run({{I, size[0], size[1], kind}, h, m, a, b, 0.0, 1, &response}, isa);
+    run({{I, size[0], size[1], mexgeom::elementOfKind(kind)}, h, m, a, b, 0.0, 1, &response}, isa);
     return response;
 }
 
@@ -48,8 +48,10 @@ double imgraduv(const void* I, const int32_t* size, const double* h, int32_t m, 
 template <typename T>
 double imgraduv(const T* I, const int32_t* size, const double* h, int32_t m, const double* a,
                 const double* b) {
-    return imgraduv(I, size, h, m, a, b, sizeof(T) == 1 ? mexgeom::kUint8 : mexgeom::kDouble,
-                    mexgeom::bestIsa());
+    double response;
+    run({{I, size[0], size[1], mexgeom::elementOf<T>()}, h, m, a, b, 0.0, 1, &response},
+        mexgeom::bestIsa());
+    return response;
 }
 
 template double imgraduv<double>(const double*, const int32_t*, const double*, int32_t,

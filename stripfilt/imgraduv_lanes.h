@@ -11,7 +11,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <type_traits>
 #include <utility>
 
 #include "lanes.h"
@@ -43,7 +42,7 @@ namespace {
 using mexgeom::Lanes;
 
 // The response of the segment from a to b, with W offset lines at a time side by side.
-template <typename T, int W>
+template <int W, typename T>
 double segmentLanes(const T* image, const int32_t* size, const double* h, int32_t m,
                     const double* a, const double* b) {
     using Doubles = typename Lanes<W>::Doubles;
@@ -122,30 +121,18 @@ double segmentLanes(const T* image, const int32_t* size, const double* h, int32_
     return mexgeom::canonical(total);
 }
 
-// Each segment of a batch in turn, its end points turned 0-based, by segment(image, a, b).
-template <typename T, typename Segment>
-void forEachSegment(const Segments& s, Segment segment) {
-    const T* image = static_cast<const T*>(s.image.elements);
-    const int32_t size[2] = {s.image.rows, s.image.columns};
-    for (std::size_t k = 0; k < s.K; ++k) {
-        const double a[2] = {s.u1[2 * k] - s.origin, s.u1[2 * k + 1] - s.origin};
-        const double b[2] = {s.u2[2 * k] - s.origin, s.u2[2 * k + 1] - s.origin};
-        s.responses[k] = segment(image, size, a, b);
-    }
-}
-
-// The batch with W offset lines side by side, the element kind dispatched once.
+// The batch with W offset lines side by side, the element type dispatched once: each segment in
+// turn, its end points turned 0-based.
 template <int W>
 void filterAllLanes(const Segments& s) {
-    auto lanes = [&](const auto* image, const int32_t* size, const double* a, const double* b) {
-        return segmentLanes<std::remove_cv_t<std::remove_pointer_t<decltype(image)>>, W>(
-            image, size, s.h, s.m, a, b);
-    };
-    if (s.image.kind == mexgeom::kDouble) {
-        forEachSegment<double>(s, lanes);
-    } else {
-        forEachSegment<uint8_t>(s, lanes);
-    }
+    mexgeom::withElements(s.image, [&](const auto* image) {
+        const int32_t size[2] = {s.image.rows, s.image.columns};
+        for (std::size_t k = 0; k < s.K; ++k) {
+            const double a[2] = {s.u1[2 * k] - s.origin, s.u1[2 * k + 1] - s.origin};
+            const double b[2] = {s.u2[2 * k] - s.origin, s.u2[2 * k + 1] - s.origin};
+            s.responses[k] = segmentLanes<W>(image, size, s.h, s.m, a, b);
+        }
+    });
 }
 
 }  // namespace

@@ -31,13 +31,13 @@ extern "C" void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[
 
     const mxArray* I = prhs[IN_I];
     if (static_cast<size_t>(mxGetNumberOfDimensions(I)) != 2) gateway::fail("I must be 2D array.");
-    int32_t kind;
+    mexgeom::Element element;
     switch (mxGetClassID(I)) {
         case mxDOUBLE_CLASS:
-            kind = mexgeom::kDouble;
+            element = mexgeom::Element::kDouble;
             break;
         case mxUINT8_CLASS:
-            kind = mexgeom::kUint8;
+            element = mexgeom::Element::kUint8;
             break;
         default:
             gateway::fail("I must be either double or uint8.");
@@ -66,9 +66,9 @@ extern "C" void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[
     plhs[0] = gateway::createDoubles(1, K);
 
     // The segments in batches, one per share (one for the whole call unless threads are asked
-    // for): the element kind and the instruction set are chosen once per batch.
+    // for): the element type and the instruction set are chosen once per batch.
     const mexgeom::ImageView image = {mxGetData(I), static_cast<int32_t>(mxGetM(I)),
-                                      static_cast<int32_t>(mxGetN(I)), kind};
+                                      static_cast<int32_t>(mxGetN(I)), element};
     const double* taps = mxGetPr(h);
     const double* first = mxGetPr(u1);
     const double* second = mxGetPr(u2);

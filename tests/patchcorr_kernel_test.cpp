@@ -146,7 +146,10 @@ struct Image {
     const void* data() const {
         return kind == 0 ? static_cast<const void*>(values.data()) : bytes.data();
     }
-    mexgeom::ImageView view() const { return {data(), size[0], size[1], kind}; }
+    mexgeom::ImageView view() const {
+        return {data(), size[0], size[1],
+                kind == 0 ? mexgeom::Element::kDouble : mexgeom::Element::kUint8};
+    }
 };
 
 // An image of the given size, or of a random size (below 0).
