@@ -69,6 +69,7 @@ using support::MessageCase;
 TEST(PatchcorrGateway, ReportsTheFirstFailingTest) {
     using testhost::ofClass;
     using testhost::sparseDoubles;
+    const size_t two31 = size_t{1} << 31;
     const MessageCase cases[] = {
         {"no inputs", [] { return Inputs{}; }, "Bad number of input parameters."},
         {"four inputs", [] { return withCount(4); }, "Bad number of input parameters."},
@@ -109,6 +110,11 @@ TEST(PatchcorrGateway, ReportsTheFirstFailingTest) {
              return with(Put{0, sparseDoubles(5, 5)});
          },
          "X must not be sparse."},
+        {"X with 2^31 rows, bad Y too",
+         [=] {
+             return with(Put{0, doubles(two31, 0)}, Put{1, sparseDoubles(5, 5)});
+         },
+         "X is too large."},
         {"logical Y",
          [] {
              return with(Put{1, ofClass(mxLOGICAL_CLASS, {5, 5})});
@@ -124,6 +130,11 @@ TEST(PatchcorrGateway, ReportsTheFirstFailingTest) {
              return with(Put{1, sparseDoubles(5, 5)});
          },
          "Y must not be sparse."},
+        {"uint8 Y with 2^31 columns, bad H too",
+         [=] {
+             return with(Put{1, ofClass(mxUINT8_CLASS, {0, two31})}, Put{2, doubles(3, 4)});
+         },
+         "Y is too large."},
         {"H 3x4",
          [] {
              return with(Put{2, doubles(3, 4)});
