@@ -31,29 +31,20 @@ Array point(double u1, double u2) {
     return doubles(2, 1, {u1, u2});
 }
 
-Inputs valid(int extra = 0) {
+Inputs valid() {
     Inputs in;
     in.push_back(ramp5());
     in.push_back(ramp5());
     in.push_back(shiftH());
     in.push_back(window3());
     in.push_back(point(3, 3));
-    for (int i = 0; i < extra; ++i) in.push_back(doubles(1, 1));
     return in;
 }
 
 // Valid inputs with one or more replaced.
 using support::Put;
-
-template <typename... P>
-Inputs withCount(size_t count, P... puts) {
-    return support::replaced(valid(), count, std::move(puts)...);
-}
-
-template <typename... P>
-Inputs with(P... puts) {
-    return withCount(5, std::move(puts)...);
-}
+const support::With with{valid};
+const support::WithCount withCount{valid};
 
 std::vector<double> scores(const Inputs& in, int nlhs = 1) {
     return support::firstOutput("patchcorr", in, nlhs);
