@@ -1,6 +1,5 @@
 // stripfilt on the standard workload through the host, on a double and a uint8 image; the
-// baseline is the kernel on the baseline instruction set (two offset lines side by side), segment
-// by segment, in the same process.
+// baseline is the segment-by-segment loop of the baseline instruction set in the same process.
 #include <string>
 
 #include "host.h"
@@ -78,7 +77,7 @@ std::vector<bench::Line> setup(bool small) {
             }
         })->Unit(benchmark::kMillisecond);
         lines.push_back({"stripfilt" + kind, data(small).w.samples, "ns/sample", "plain" + kind,
-                         "x the baseline instruction set"});
+                         "x the line-by-line loop"});
         lines.push_back({"stripfilt" + kind + "/threads", data(small).w.samples, "ns/sample",
                          "stripfilt" + kind, "x one thread"});
     }

@@ -1,6 +1,6 @@
-// Reading an image between its elements, for patchcorr and stripfilt: one position per lane for W
-// lanes at once. Positions are 0-based (row, column); the caller has checked that the elements
-// read exist.
+// Reading an image between its elements, for patchcorr and stripfilt: one position, or one per
+// lane for W lanes at once. Positions are 0-based (row, column); the caller has checked that the
+// elements read exist.
 //
 // Lanes sample in two steps, so that the loads of a stretch of samples do not wait on the
 // arithmetic that places them: locate() turns the lanes' positions into element offsets and
@@ -22,11 +22,22 @@ namespace {
 
 // The bilinear blend of the four neighbours e(row, column) of a position whose fractions past
 // the element (0, 0) are fr along the rows and fc along the columns: first along the rows (in
-// column 0, then in column 1), then along the columns, in every lane.
-template <typename Doubles>
-[[gnu::always_inline]] inline Doubles blend(Doubles fr, Doubles fc, Doubles e00, Doubles e10,
-                                            Doubles e01, Doubles e11) {
+// column 0, then in column 1), then along the columns. For a double or for lanes.
+template <typename Number>
+[[gnu::always_inline]] inline Number blend(Number fr, Number fc, Number e00, Number e10, Number e01,
+                                           Number e11) {
     return (1 - fc) * ((1 - fr) * e00 + fr * e10) + fc * ((1 - fr) * e01 + fr * e11);
+}
+
+// The bilinear value at one position (p, q) with -1 < p < rows - 1 and -1 < q < columns - 1:
+// t = the position truncated toward zero (0 between -1 and 0, where the negative fraction
+// extrapolates from elements 0 and 1).
+template <typename T>
+inline double bilinearAt(const T* elements, std::size_t rows, double p, double q) {
+    static_assert(isElement<T>, "not an element type of image.h");
+    const int32_t r = static_cast<int32_t>(p), c = static_cast<int32_t>(q);
+    const T* e = elements + (static_cast<std::size_t>(r) + static_cast<std::size_t>(c) * rows);
+    return blend<double>(p - r, q - c, e[0], e[1], e[rows], e[rows + 1]);
 }
 
 // An image of elements of type T, one of image.h's, read W lanes at a time.

@@ -1,7 +1,7 @@
-// The response of a segment written once over W lanes, with its offset lines (strip.h) side by
-// side: each lane walks its own line step by step and keeps its own sum and count in the line's
-// order, so that the response has exactly the bits of the line-by-line loop. Included by one file
-// per instruction set, each built for its own target: imgraduv.cpp (the baseline: SSE2 on x86),
+// The response of a segment over W lanes, with its offset lines (strip.h) side by side: each lane
+// walks its own line step by step and keeps its own sum and count in the line's order, so that the
+// response has exactly the bits of the line-by-line loop (imgraduv.cpp, the baseline). Included by
+// imgraduv.cpp and by one file per instruction set, each built for its own target:
 // imgraduv_avx2.cpp and imgraduv_avx512.cpp.
 //
 // Every function here has internal linkage and calls no inline library function: a copy built for
@@ -121,18 +121,27 @@ double segmentLanes(const T* image, const int32_t* size, const double* h, int32_
     return mexgeom::canonical(total);
 }
 
-// The batch with W offset lines side by side, the element type dispatched once: each segment in
-// turn, its end points turned 0-based.
-template <int W>
-void filterAllLanes(const Segments& s) {
+// Each segment of a batch in turn, its end points turned 0-based, by segment(image, size, a, b),
+// the element type dispatched once.
+template <typename Segment>
+void forEachSegment(const Segments& s, Segment segment) {
     mexgeom::withElements(s.image, [&](const auto* image) {
         const int32_t size[2] = {s.image.rows, s.image.columns};
         for (std::size_t k = 0; k < s.K; ++k) {
             const double a[2] = {s.u1[2 * k] - s.origin, s.u1[2 * k + 1] - s.origin};
             const double b[2] = {s.u2[2 * k] - s.origin, s.u2[2 * k + 1] - s.origin};
-            s.responses[k] = segmentLanes<W>(image, size, s.h, s.m, a, b);
+            s.responses[k] = segment(image, size, a, b);
         }
     });
+}
+
+// The batch with W offset lines side by side.
+template <int W>
+void filterAllLanes(const Segments& s) {
+    forEachSegment(s,
+                   [&](const auto* image, const int32_t* size, const double* a, const double* b) {
+                       return segmentLanes<W>(image, size, s.h, s.m, a, b);
+                   });
 }
 
 }  // namespace
