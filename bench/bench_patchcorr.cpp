@@ -169,9 +169,9 @@ void smallCalls(bool small, const bench::Host& host, std::vector<bench::Line>& l
                 [K, threads, small](benchmark::State& state) {
                     const Data& d = data(small);
                     const mexgeom::ImageView X = {d.w.X.values.data(), d.w.X.rows, d.w.X.columns,
-                                                  mexgeom::kDouble};
+                                                  mexgeom::Element::kDouble};
                     const mexgeom::ImageView Y = {d.w.Yaffine.values.data(), d.w.X.rows,
-                                                  d.w.X.columns, mexgeom::kDouble};
+                                                  d.w.X.columns, mexgeom::Element::kDouble};
                     std::vector<double> scores(K);
                     const auto work = [&](std::size_t begin, std::size_t end) {
                         patchcorr::scoreAll(X, Y, &d.w.u[2 * begin], end - begin, bench::kAffine,

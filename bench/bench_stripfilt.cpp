@@ -123,7 +123,7 @@ void smallCalls(bool small, const bench::Host& host, std::vector<bench::Line>& l
                 [K, threads, small](benchmark::State& state) {
                     const Data& d = data(small);
                     const mexgeom::ImageView I = {d.w.I.values.data(), d.w.I.rows, d.w.I.columns,
-                                                  mexgeom::kDouble};
+                                                  mexgeom::Element::kDouble};
                     const int32_t m = static_cast<int32_t>(d.w.h.size() / 2);
                     std::vector<double> out(K);
                     const auto work = [&](std::size_t begin, std::size_t end) {

@@ -1,5 +1,6 @@
 // What the kernels' vector paths share: the compiler's vector types over W lanes of doubles, the
-// square root of every lane, and the reading of neighbouring image elements for W lanes at once.
+// square root of every lane, and the loads of image elements for W lanes at once, one way for each
+// element type of image.h.
 // Included by one file per instruction set, each built for its own target; everything here has
 // internal linkage, so that a copy built for AVX-512 is never the one a baseline caller gets.
 #pragma once
@@ -7,7 +8,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 #include <utility>
+
+#include "image.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #if defined(__GNUC__) && !defined(__clang__)
@@ -61,22 +65,45 @@ template <int W>
 #endif
 }
 
+// Fails to build for a type that has no loads here.
+template <typename T>
+inline constexpr bool kNoLoads = false;
+
+// The element at e + offset[l] for each lane l, as doubles. Bytes are gathered as integers and
+// converted together.
+template <typename T, int W, std::size_t... L>
+[[gnu::always_inline]] inline typename Lanes<W>::Doubles elementsAt(const T* e,
+                                                                    const int64_t* offset,
+                                                                    std::index_sequence<L...>) {
+    static_assert(isElement<T>, "not an element type of image.h");
+    using Doubles = typename Lanes<W>::Doubles;
+    if constexpr (std::is_same_v<T, uint8_t>) {
+        const typename Lanes<W>::Int32s bytes = {static_cast<int32_t>(e[offset[L]])...};
+        return __builtin_convertvector(bytes, Doubles);
+    } else if constexpr (std::is_same_v<T, double>) {
+        return Doubles{e[offset[L]]...};
+    } else {
+        static_assert(kNoLoads<T>, "an element type without its loads in lanes.h");
+    }
+}
+
 // The element at e + offset[l] (upper) and the one after it (lower) for each lane l, in lane
-// order, as doubles. Doubles are read as pairs of neighbours and the pairs taken apart; bytes as
-// one 16-bit word per lane.
+// order, as doubles. Bytes are read as one 16-bit word per lane; doubles as pairs of neighbours,
+// the pairs taken apart.
 template <typename T, int W, std::size_t... L>
 [[gnu::always_inline]] inline void neighbourPairs(const T* e, const int64_t* offset,
                                                   typename Lanes<W>::Doubles& upper,
                                                   typename Lanes<W>::Doubles& lower,
                                                   std::index_sequence<L...>) {
+    static_assert(isElement<T>, "not an element type of image.h");
     using Doubles = typename Lanes<W>::Doubles;
-    if constexpr (sizeof(T) == 1) {
+    if constexpr (std::is_same_v<T, uint8_t>) {
         using Int32s = typename Lanes<W>::Int32s;
         const typename Lanes<W>::Words words = {word(e + offset[L])...};
         const Int32s both = __builtin_convertvector(words, Int32s);
         upper = __builtin_convertvector(both & 0xff, Doubles);
         lower = __builtin_convertvector(both >> 8, Doubles);
-    } else {
+    } else if constexpr (std::is_same_v<T, double>) {
         // The even lanes' pairs side by side, and the odd lanes'; then the first element of
         // each pair and the second, interleaved back into lane order.
 #if defined(__x86_64__) || defined(__i386__)
@@ -124,6 +151,8 @@ template <typename T, int W, std::size_t... L>
         }
         upper = __builtin_shufflevector(even, odd, (L % 2 == 0 ? L : W + L - 1)...);
         lower = __builtin_shufflevector(even, odd, (L % 2 == 0 ? L + 1 : W + L)...);
+    } else {
+        static_assert(kNoLoads<T>, "an element type without its loads in lanes.h");
     }
 }
 

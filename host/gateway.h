@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "image.h"
 #include "mex.h"
 
 namespace gateway {
@@ -31,6 +32,34 @@ inline bool holdsAtLeast(const mxArray* a, std::size_t n) {
 inline bool fitsSizePair(const mxArray* a) {
     return static_cast<std::size_t>(mxGetM(a)) <= INT32_MAX &&
            static_cast<std::size_t>(mxGetN(a)) <= INT32_MAX;
+}
+
+// What an image input is told when it is not one, each naming the input by its letter.
+struct ImageMessages {
+    const char* notDoubleOrUint8;
+    const char* sparse;
+    const char* tooLarge;
+};
+
+// A double or uint8 image as the kernels' view of it, with its class, then sparse storage, then
+// its size tested (rows and columns must fit the view). The class comes first, before the storage
+// is asked for: the host aborts when asked for the storage of a function handle or an object.
+inline mexgeom::ImageView readImage(const mxArray* a, const ImageMessages& messages) {
+    mexgeom::Element element;
+    switch (mxGetClassID(a)) {
+        case mxDOUBLE_CLASS:
+            element = mexgeom::Element::kDouble;
+            break;
+        case mxUINT8_CLASS:
+            element = mexgeom::Element::kUint8;
+            break;
+        default:
+            fail(messages.notDoubleOrUint8);
+    }
+    if (mxIsSparse(a)) fail(messages.sparse);
+    if (!fitsSizePair(a)) fail(messages.tooLarge);
+    return {mxGetData(a), static_cast<int32_t>(mxGetM(a)), static_cast<int32_t>(mxGetN(a)),
+            element};
 }
 
 // A new real m x n double array, zero-filled. When the host cannot make it, the call ends with

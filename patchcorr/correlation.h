@@ -58,17 +58,26 @@ template <typename Number>
             (map.J[1] * dr + map.J[3] * dc + map.c2) - 1};
 }
 
+// Fewer used samples than this leave a score undefined: the coefficient of two samples is always
+// +1 or -1, whatever the windows hold.
+constexpr int64_t kMinimumSamples = 3;
+
+// A window is flat, and its score undefined, when the weighted variance of its values is at most
+// this. Absolute, in squared image units (0 to 255 for bytes): it keeps a window of equal values,
+// whose variance rounding leaves a little above or below 0, from scoring noise.
+constexpr double kFlatness = 1e-9;
+
 // The score from the sums over the n used samples of w, w x, w y, w x^2, w y^2 and w x y:
-// `undefined` for fewer than three samples, a flat window or a score that is not a number. The
-// flatness limit is absolute, in squared image units; a NaN variance fails it too.
+// `undefined` for too few samples, a flat window or a score that is not a number. A NaN variance
+// counts as flat.
 inline double scoreFromSums(int64_t n, double Sw, double Sx, double Sy, double Sxx, double Syy,
                             double Sxy, double undefined) {
-    if (n <= 2) return undefined;
+    if (n < kMinimumSamples) return undefined;
     const double mx = Sx / Sw, my = Sy / Sw;
     const double vx = Sxx / Sw - mx * mx;
     const double vy = Syy / Sw - my * my;
     const double cxy = Sxy / Sw - mx * my;
-    if (!(vx > 1e-9 && vy > 1e-9)) return undefined;
+    if (!(vx > kFlatness && vy > kFlatness)) return undefined;
     const double score = cxy / __builtin_sqrt(vx * vy);
     return score == score ? score : undefined;
 }

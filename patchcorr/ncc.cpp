@@ -38,7 +38,8 @@ double ncc(const void* X, const int32_t* sizeX, int kindX, const void* Y, const 
            int kindY, const double* u, const double* H, const double* W, int32_t nW, int mode,
            double undefined) {
     double score;
-    scoreAll({X, sizeX[0], sizeX[1], kindX}, {Y, sizeY[0], sizeY[1], kindY}, u, 1, H, W, nW, mode,
+    scoreAll({X, sizeX[0], sizeX[1], mexgeom::elementOfKind(kindX)},
+             {Y, sizeY[0], sizeY[1], mexgeom::elementOfKind(kindY)}, u, 1, H, W, nW, mode,
              undefined, &score);
     return score;
 }

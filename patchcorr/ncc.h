@@ -1,8 +1,9 @@
 // Weighted correlation of two image windows under a homography: the kernel of patchcorr.
 //
 // Conventions: images as in image.h (column-major, element (r, c) at r + c * rows, both 0-based;
-// the kind 0 for doubles and any other value for uint8, read as the numbers 0 to 255); a size pair
-// is {rows, columns}. Points and H use 1-based coordinates, the first along the rows.
+// every element used as the double it equals, bytes as the numbers 0 to 255). ncc takes an image
+// as its storage, a size pair {rows, columns} and an element kind: 0 for doubles, any other value
+// for uint8. Points and H use 1-based coordinates, the first along the rows.
 #pragma once
 
 #include <cstddef>
@@ -30,8 +31,8 @@ double ncc(const void* X, const int32_t* sizeX, int kindX, const void* Y, const 
            int kindY, const double* u, const double* H, const double* W, int32_t nW, int mode,
            double undefined = std::numeric_limits<double>::quiet_NaN());
 
-// scores[k] = ncc(..., u + 2k, ...) for the K points (columns) of u, with the kinds and mode
-// dispatched once for the whole batch and several points scored side by side, on the best
+// scores[k] = ncc(..., u + 2k, ...) for the K points (columns) of u, with the element types and
+// the mode dispatched once for the whole batch and several points scored side by side, on the best
 // instruction set this processor offers, or on the given one (which must be supported). Points
 // k0 .. k0 + n - 1 alone: u + 2 k0, n, scores + k0.
 void scoreAll(const mexgeom::ImageView& X, const mexgeom::ImageView& Y, const double* u,

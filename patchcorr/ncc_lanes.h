@@ -124,12 +124,13 @@ inline double magnitude(double x) {
     return x < 0 ? -x : x;
 }
 
-template <typename TX, typename TY, bool Bilinear, int W>
-void scoreLanes(const Batch& b) {
+// The batch with X's elements at x and Y's at y, each of its own element type.
+template <bool Bilinear, int W, typename TX, typename TY>
+void scoreLanes(const Batch& b, const TX* x, const TY* y) {
     using Doubles = typename Lanes<W>::Doubles;
     using Mask = typename Lanes<W>::Mask;
-    const mexgeom::LaneSampler<TX, W> X = {static_cast<const TX*>(b.X.elements), b.X.rows};
-    const mexgeom::LaneSampler<TY, W> Y = {static_cast<const TY*>(b.Y.elements), b.Y.rows};
+    const mexgeom::LaneSampler<TX, W> X = {x, b.X.rows};
+    const mexgeom::LaneSampler<TY, W> Y = {y, b.Y.rows};
     const double limitRX = b.X.rows - 1.0, limitCX = b.X.columns - 1.0;
     const double limitRY = b.Y.rows - 1.0, limitCY = b.Y.columns - 1.0;
     const double* H = b.H;
@@ -251,22 +252,14 @@ void scoreLanes(const Batch& b) {
     }
 }
 
+// The element types of the two images and the mode, dispatched once for the whole batch.
 template <int W>
 void scoreAllLanes(const Batch& b) {
-    const bool xBytes = b.X.kind != mexgeom::kDouble, yBytes = b.Y.kind != mexgeom::kDouble;
-    const bool bilinear = b.mode == kBilinear;
-    if (!xBytes && !yBytes) {
-        bilinear ? scoreLanes<double, double, true, W>(b) : scoreLanes<double, double, false, W>(b);
-    } else if (!xBytes) {
-        bilinear ? scoreLanes<double, uint8_t, true, W>(b)
-                 : scoreLanes<double, uint8_t, false, W>(b);
-    } else if (!yBytes) {
-        bilinear ? scoreLanes<uint8_t, double, true, W>(b)
-                 : scoreLanes<uint8_t, double, false, W>(b);
-    } else {
-        bilinear ? scoreLanes<uint8_t, uint8_t, true, W>(b)
-                 : scoreLanes<uint8_t, uint8_t, false, W>(b);
-    }
+    mexgeom::withElements(b.X, [&](const auto* x) {
+        mexgeom::withElements(b.Y, [&](const auto* y) {
+            b.mode == kBilinear ? scoreLanes<true, W>(b, x, y) : scoreLanes<false, W>(b, x, y);
+        });
+    });
 }
 
 }  // namespace

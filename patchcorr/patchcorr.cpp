@@ -12,17 +12,6 @@ namespace {
 
 enum { IN_X, IN_Y, IN_H, IN_W, IN_U, IN_METHOD };
 
-// The class is tested before the storage is fetched: the host aborts when asked for the storage
-// of a function handle or an object.
-mexgeom::ImageView readImage(const mxArray* a, const char* classMessage, const char* sparseMessage,
-                             const char* sizeMessage) {
-    if (!mxIsDouble(a) && !mxIsUint8(a)) gateway::fail(classMessage);
-    if (mxIsSparse(a)) gateway::fail(sparseMessage);
-    if (!gateway::fitsSizePair(a)) gateway::fail(sizeMessage);
-    return {mxGetData(a), static_cast<int32_t>(mxGetM(a)), static_cast<int32_t>(mxGetN(a)),
-            mxIsDouble(a) ? mexgeom::kDouble : mexgeom::kUint8};
-}
-
 // Nearest sampling is chosen by exactly the text "nearest". The buffer starts cleared: the host
 // writes nothing into it when input 6 is not text or is too long, and that must read as bilinear.
 int readMode(int nrhs, const mxArray* prhs[]) {
@@ -44,10 +33,12 @@ size_t pointsPerThread(int32_t nW) {
 extern "C" void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     if (nrhs < 5 || nrhs > 6) gateway::fail("Bad number of input parameters.");
 
-    const mexgeom::ImageView X = readImage(prhs[IN_X], "X must be either double or uint8.",
-                                           "X must not be sparse.", "X is too large.");
-    const mexgeom::ImageView Y = readImage(prhs[IN_Y], "Y must be either double or uint8.",
-                                           "Y must not be sparse.", "Y is too large.");
+    const mexgeom::ImageView X = gateway::readImage(
+        prhs[IN_X],
+        {"X must be either double or uint8.", "X must not be sparse.", "X is too large."});
+    const mexgeom::ImageView Y = gateway::readImage(
+        prhs[IN_Y],
+        {"Y must be either double or uint8.", "Y must not be sparse.", "Y is too large."});
 
     const mxArray* H = prhs[IN_H];
     if (mxGetM(H) != 3 || mxGetN(H) != 3) gateway::fail("H must be 3x3 matrix.");
@@ -63,8 +54,7 @@ extern "C" void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[
     const size_t K = mxGetN(u);
     const int mode = readMode(nrhs, prhs);
 
-    plhs[0] = mxCreateDoubleMatrix(1, K, mxREAL);
-    if (plhs[0] == nullptr) gateway::fail("Out of memory.");
+    plhs[0] = gateway::createDoubles(1, K);
     double* scores = mxGetPr(plhs[0]);
 
     // An empty point list keeps its row of zeros; its row count is never looked at.
@@ -73,8 +63,8 @@ extern "C" void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[
     if (!gateway::isFullDouble(u)) gateway::fail("u must be a full double matrix.");
 
     // The points in batches, one per share (one for the whole call unless threads are asked
-    // for): the kinds and the mode are dispatched once per batch. An undefined score is the
-    // host's own NaN, fetched here, on the calling thread.
+    // for): the element types and the mode are dispatched once per batch. An undefined score is
+    // the host's own NaN, fetched here, on the calling thread.
     const double *points = mxGetPr(u), *homography = mxGetPr(H), *window = mxGetPr(W);
     const double undefined = mxGetNaN();
     mexgeom::forShares(K, pointsPerThread(nW), [&](size_t begin, size_t end) {

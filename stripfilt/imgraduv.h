@@ -1,8 +1,9 @@
 // The response of a one-dimensional filter applied across a line segment: the kernel of stripfilt.
 //
 // Conventions: images as in image.h (column-major, element (r, c) at r + c * rows, both 0-based;
-// the kind 0 for doubles and any other value for uint8, read as the numbers 0 to 255, never
-// scaled); a size pair is {rows, columns}. End points are 0-based (row, column) positions, element
+// every element used as the double it equals, bytes as the numbers 0 to 255, never scaled).
+// imgraduv takes an image as its storage, a size pair {rows, columns} and an element kind: 0 for
+// doubles, any other value for uint8. End points are 0-based (row, column) positions, element
 // (r, c) sitting at the point (r, c), except in filterAll, which takes the host's 1-based ones.
 #pragma once
 

@@ -1,8 +1,8 @@
-// What the stripfilt kernel's paths share, and the response of one segment with the offset lines
-// side by side in W lanes: each lane walks its own line step by step and keeps its own sum and
-// count in the line's order, so that the response has exactly the bits of the line-by-line loop.
-// Included by imgraduv.cpp (the baseline) and by one file per instruction set, each built for its
-// own target: imgraduv_avx2.cpp and imgraduv_avx512.cpp.
+// The response of a segment over W lanes, with its offset lines (strip.h) side by side: each lane
+// walks its own line step by step and keeps its own sum and count in the line's order, so that the
+// response has exactly the bits of the line-by-line loop (imgraduv.cpp, the baseline). Included by
+// imgraduv.cpp and by one file per instruction set, each built for its own target:
+// imgraduv_avx2.cpp and imgraduv_avx512.cpp.
 //
 // Every function here has internal linkage and calls no inline library function: a copy built for
 // AVX-512 must never be the one that a baseline caller ends up with.
@@ -11,12 +11,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <type_traits>
 #include <utility>
 
 #include "lanes.h"
 #include "nan.h"
 #include "sampler.h"
+#include "strip.h"
 
 #include "imgraduv.h"
 
@@ -39,77 +39,10 @@ void filterAllAvx512(const Segments& s);
 
 namespace {
 
-// The sampler's value for a position outside the image. The averages leave out every sample of
-// this value, so an inside sample that interpolates to exactly -1234567 is left out as well.
-constexpr double kOutside = -1234567;
-
-// Samples per offset line: the length rounded half up (2.5 gives 3, 0.49 gives 0). A NaN or
-// infinite length, or one whose rounding leaves the 32-bit range, takes no samples; testing
-// before converting keeps the conversion defined.
-inline int32_t sampleCount(double L) {
-    const double rounded = L + 0.5;
-    if (!(L > 0) || !(rounded < 2147483648.0)) return 0;
-    return static_cast<int32_t>(rounded);
-}
-
-// Position on one axis at step j of an offset line: (j * d + c) + a, c the line's sideways shift,
-// for one line or for one line per lane. The visited range and the samples all go through here,
-// so that they agree to the bit.
-template <typename Number>
-[[gnu::always_inline]] inline Number position(double j, double d, Number c, double a) {
-    return (j * d + c) + a;
-}
-
-// Inside along one axis: the truncated index t satisfies 0 <= t <= size - 2, so that t and t + 1
-// are both elements. With size >= 2 that is -1 < p < size - 1; an axis of fewer than two elements
-// has no inside position at all (its limit is -1). False for NaN, so no undefined conversion
-// follows.
-inline double insideLimit(int32_t size) {
-    return size >= 2 ? size - 1.0 : -1.0;
-}
-
-inline bool inside(double p, double limit) {
-    return p > -1 && p < limit;
-}
-
-struct Span {
-    int32_t begin, end;
-};
-
-// The first j in [0, n) for which pred holds, pred being false and then true along j; n if none.
-template <typename Pred>
-int32_t firstTrue(int32_t n, Pred pred) {
-    int32_t lo = 0, hi = n;
-    while (lo < hi) {
-        const int32_t mid = lo + (hi - lo) / 2;
-        if (pred(mid)) {
-            hi = mid;
-        } else {
-            lo = mid + 1;
-        }
-    }
-    return lo;
-}
-
-// The steps j in [0, n) whose position on one axis is inside. Rounding preserves order, so the
-// computed position is monotone in j (non-decreasing for d >= 0, non-increasing otherwise) and
-// these steps form one interval, which bisection on the very same expression finds exactly. A
-// long segment crossing the image thus costs its inside samples, not its length.
-inline Span insideSpan(int32_t n, double d, double c, double a, double limit) {
-    auto at = [&](int32_t j) { return position(j, d, c, a); };
-    if (n == 0 || (inside(at(0), limit) && inside(at(n - 1), limit))) return {0, n};
-    if (d >= 0) {
-        return {firstTrue(n, [&](int32_t j) { return at(j) > -1; }),
-                firstTrue(n, [&](int32_t j) { return at(j) >= limit; })};
-    }
-    return {firstTrue(n, [&](int32_t j) { return at(j) < limit; }),
-            firstTrue(n, [&](int32_t j) { return at(j) <= -1; })};
-}
-
 using mexgeom::Lanes;
 
 // The response of the segment from a to b, with W offset lines at a time side by side.
-template <typename T, int W>
+template <int W, typename T>
 double segmentLanes(const T* image, const int32_t* size, const double* h, int32_t m,
                     const double* a, const double* b) {
     using Doubles = typename Lanes<W>::Doubles;
@@ -188,30 +121,27 @@ double segmentLanes(const T* image, const int32_t* size, const double* h, int32_
     return mexgeom::canonical(total);
 }
 
-// Each segment of a batch in turn, its end points turned 0-based, by segment(image, a, b).
-template <typename T, typename Segment>
+// Each segment of a batch in turn, its end points turned 0-based, by segment(image, size, a, b),
+// the element type dispatched once.
+template <typename Segment>
 void forEachSegment(const Segments& s, Segment segment) {
-    const T* image = static_cast<const T*>(s.image.elements);
-    const int32_t size[2] = {s.image.rows, s.image.columns};
-    for (std::size_t k = 0; k < s.K; ++k) {
-        const double a[2] = {s.u1[2 * k] - s.origin, s.u1[2 * k + 1] - s.origin};
-        const double b[2] = {s.u2[2 * k] - s.origin, s.u2[2 * k + 1] - s.origin};
-        s.responses[k] = segment(image, size, a, b);
-    }
+    mexgeom::withElements(s.image, [&](const auto* image) {
+        const int32_t size[2] = {s.image.rows, s.image.columns};
+        for (std::size_t k = 0; k < s.K; ++k) {
+            const double a[2] = {s.u1[2 * k] - s.origin, s.u1[2 * k + 1] - s.origin};
+            const double b[2] = {s.u2[2 * k] - s.origin, s.u2[2 * k + 1] - s.origin};
+            s.responses[k] = segment(image, size, a, b);
+        }
+    });
 }
 
-// The batch with W offset lines side by side, the element kind dispatched once.
+// The batch with W offset lines side by side.
 template <int W>
 void filterAllLanes(const Segments& s) {
-    auto lanes = [&](const auto* image, const int32_t* size, const double* a, const double* b) {
-        return segmentLanes<std::remove_cv_t<std::remove_pointer_t<decltype(image)>>, W>(
-            image, size, s.h, s.m, a, b);
-    };
-    if (s.image.kind == mexgeom::kDouble) {
-        forEachSegment<double>(s, lanes);
-    } else {
-        forEachSegment<uint8_t>(s, lanes);
-    }
+    forEachSegment(s,
+                   [&](const auto* image, const int32_t* size, const double* a, const double* b) {
+                       return segmentLanes<W>(image, size, s.h, s.m, a, b);
+                   });
 }
 
 }  // namespace

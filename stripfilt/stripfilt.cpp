@@ -31,20 +31,8 @@ extern "C" void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[
 
     const mxArray* I = prhs[IN_I];
     if (static_cast<size_t>(mxGetNumberOfDimensions(I)) != 2) gateway::fail("I must be 2D array.");
-    int32_t kind;
-    switch (mxGetClassID(I)) {
-        case mxDOUBLE_CLASS:
-            kind = mexgeom::kDouble;
-            break;
-        case mxUINT8_CLASS:
-            kind = mexgeom::kUint8;
-            break;
-        default:
-            gateway::fail("I must be either double or uint8.");
-    }
-    if (mxIsSparse(I)) gateway::fail("I must not be sparse.");
-    // Larger sizes would be truncated in the kernel's 32-bit size pair.
-    if (!gateway::fitsSizePair(I)) gateway::fail("I is too large.");
+    const mexgeom::ImageView image = gateway::readImage(
+        I, {"I must be either double or uint8.", "I must not be sparse.", "I is too large."});
 
     const mxArray* h = prhs[IN_H];
     if (!mxIsDouble(h)) gateway::fail("h must be double vector.");
@@ -66,9 +54,7 @@ extern "C" void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[
     plhs[0] = gateway::createDoubles(1, K);
 
     // The segments in batches, one per share (one for the whole call unless threads are asked
-    // for): the element kind and the instruction set are chosen once per batch.
-    const mexgeom::ImageView image = {mxGetData(I), static_cast<int32_t>(mxGetM(I)),
-                                      static_cast<int32_t>(mxGetN(I)), kind};
+    // for): the element type and the instruction set are chosen once per batch.
     const double* taps = mxGetPr(h);
     const double* first = mxGetPr(u1);
     const double* second = mxGetPr(u2);

@@ -8,15 +8,9 @@
 namespace {
 
 using support::Inputs;
+using support::one;
 using testhost::Array;
 using testhost::doubles;
-using testhost::ofClass;
-
-Inputs one(Array a) {
-    Inputs in;
-    in.push_back(std::move(a));
-    return in;
-}
 
 Array lines() {
     return doubles(2, 3, {3, -3, 4, -4, 10, 5});  // rows (3, 4, 10) and (-3, -4, 5)
@@ -28,7 +22,7 @@ TEST(HesseformGateway, ReportsTheFirstFailingTest) {
     const char* count = "One input required.";
     const char* width = "Input must be Mx3 matrix.";
     const char* notDouble = "Input must be a full double matrix.";
-    const MessageCase cases[] = {
+    std::vector<MessageCase> cases = {
         {"no inputs", [] { return Inputs{}; }, count},
         {"two inputs, first valid",
          [] {
@@ -44,57 +38,20 @@ TEST(HesseformGateway, ReportsTheFirstFailingTest) {
              return in;
          },
          count},
-        {"2x4", [] { return one(doubles(2, 4)); }, width},
-        {"5x2", [] { return one(doubles(5, 2)); }, width},
-        {"3x5", [] { return one(doubles(3, 5)); }, width},
-        {"1x1", [] { return one(doubles(1, 1)); }, width},
-        {"2x3x2 counts as 2x6",
-         [] {
-             return one(testhost::doublesNd({2, 3, 2}));
-         },
-         width},
         {"text of three characters is 1x3, then not double",
          [] { return one(testhost::text("abc")); }, notDouble},
         {"single 2x4",
          [] {
-             return one(ofClass(mxSINGLE_CLASS, {2, 4}));
+             return one(testhost::ofClass(mxSINGLE_CLASS, {2, 4}));
          },
          width},
-        {"single 2x3",
-         [] {
-             return one(ofClass(mxSINGLE_CLASS, {2, 3}));
-         },
-         notDouble},
-        {"int16 4x3",
-         [] {
-             return one(ofClass(mxINT16_CLASS, {4, 3}));
-         },
-         notDouble},
-        {"uint8 1x3",
-         [] {
-             return one(ofClass(mxUINT8_CLASS, {1, 3}));
-         },
-         notDouble},
-        {"logical 2x3",
-         [] {
-             return one(ofClass(mxLOGICAL_CLASS, {2, 3}));
-         },
-         notDouble},
-        {"char 2x3",
-         [] {
-             return one(ofClass(mxCHAR_CLASS, {2, 3}));
-         },
-         notDouble},
-        {"cell 1x3",
-         [] {
-             return one(ofClass(mxCELL_CLASS, {1, 3}));
-         },
-         notDouble},
-        {"sparse 4x3", [] { return one(testhost::sparseDoubles(4, 3)); }, notDouble},
         {"no memory", [] { return one(lines()); }, "Out of memory.", 0},
         {"no memory, empty input", [] { return one(doubles(5, 0)); }, "Out of memory.", 0},
         {"no memory, 2x4", [] { return one(doubles(2, 4)); }, width, 0},
     };
+    // A 2x3x2 array counts as 2x6.
+    support::addShapeRows(cases, "L", one, {{2, 4}, {5, 2}, {3, 5}, {1, 1}, {2, 3, 2}}, width);
+    support::addClassRows(cases, "L", one, {{2, 3}, {4, 3}, {1, 3}}, notDouble);
     support::expectMessages("hesseform", cases);
 }
 
@@ -120,7 +77,7 @@ TEST(HesseformGateway, AnswersEveryInputOfRightWidthOrEmpty) {
          {}},
         {"empty single",
          [] {
-             return ofClass(mxSINGLE_CLASS, {0, 3});
+             return testhost::ofClass(mxSINGLE_CLASS, {0, 3});
          },
          {0, 3},
          {}},

@@ -85,6 +85,83 @@ TEST(Ncc, KindAndModeFlagsFollowTheirConventions) {
     }
 }
 
+// A window is flat at a weighted variance of 1e-9 or less, in squared image units. The samples at
+// rows 1, 2 and 3 of column 2 hold s, -s and 0 with the weights 1, 1 and 0: their mean is exactly 0
+// and their variance the square of s as a double.
+TEST(Ncc, FlatWindowsScoreUndefined) {
+    // A value whose square is 1e-9 exactly, as a double: the variance at the limit.
+    double atLimit = std::nextafter(std::sqrt(1e-9), 0.0);
+    for (int k = 0; k < 4 && atLimit * atLimit != 1e-9; ++k) atLimit = std::nextafter(atLimit, 1.0);
+    ASSERT_EQ(atLimit * atLimit, 1e-9);
+    const double H[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    const double W[9] = {-1, 0, 1, 0, 0, 1, 1, 0, 0};
+    const double u[2] = {3, 3};
+    const int32_t size[2] = {5, 5};
+    struct {
+        const char* name;
+        double sX, sY;
+        bool flat;
+    } cases[] = {
+        {"variances 2e-9", std::sqrt(2e-9), std::sqrt(2e-9), false},
+        {"variances 1.1e-9", std::sqrt(1.1e-9), std::sqrt(1.1e-9), false},
+        {"X at the limit", atLimit, 1, true},
+        {"Y at the limit", 1, atLimit, true},
+        {"X variance 0.9e-9", std::sqrt(0.9e-9), 1, true},
+        {"Y variance 0.9e-9", 1, std::sqrt(0.9e-9), true},
+        {"variances 1e-12", 1e-6, 1e-6, true},
+    };
+    for (const auto& c : cases) {
+        std::vector<double> X(25, 7), Y(25, 7);
+        X[1 + 2 * 5] = c.sX;
+        X[2 + 2 * 5] = -c.sX;
+        X[3 + 2 * 5] = 0;
+        Y[1 + 2 * 5] = c.sY;
+        Y[2 + 2 * 5] = -c.sY;
+        Y[3 + 2 * 5] = 0;
+        for (int mode : {patchcorr::kNearest, patchcorr::kBilinear}) {
+            const double score =
+                patchcorr::ncc(X.data(), size, 0, Y.data(), size, 0, u, H, W, 3, mode, kUndefined);
+            if (c.flat) {
+                EXPECT_EQ(std::memcmp(&score, &kUndefined, sizeof score), 0) << c.name;
+            } else {
+                EXPECT_NEAR(score, 1, 1e-12) << c.name;
+            }
+        }
+    }
+}
+
+// Samples are inside an image from row (column) 1 up to but not including its last, so that 3 rows
+// or columns are the fewest that score: row (column) 1 alone. X = Y, element (r, c) = r + 10 c.
+TEST(Ncc, ThreeRowsOrColumnsAreTheFewestThatScore) {
+    const double H[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    struct {
+        const char* name;
+        int32_t rows, columns;
+        double u[2], W[9];
+        bool scores;
+    } cases[] = {
+        {"3 rows, along row 1", 3, 9, {2, 5}, {0, -1, 1, 0, 0, 1, 0, 1, 1}, true},
+        {"3 columns, along column 1", 9, 3, {5, 2}, {-1, 0, 1, 0, 0, 1, 1, 0, 1}, true},
+        {"2 rows", 2, 9, {2, 5}, {0, -1, 1, 0, 0, 1, 0, 1, 1}, false},
+        {"2 columns", 9, 2, {5, 2}, {-1, 0, 1, 0, 0, 1, 1, 0, 1}, false},
+    };
+    for (const auto& c : cases) {
+        std::vector<double> X;
+        for (int32_t col = 0; col < c.columns; ++col)
+            for (int32_t row = 0; row < c.rows; ++row) X.push_back(row + 10.0 * col);
+        const int32_t size[2] = {c.rows, c.columns};
+        for (int mode : {patchcorr::kNearest, patchcorr::kBilinear}) {
+            const double score =
+                patchcorr::ncc(X.data(), size, 0, X.data(), size, 0, c.u, H, c.W, 3, mode);
+            if (c.scores) {
+                EXPECT_NEAR(score, 1, 1e-12) << c.name;
+            } else {
+                EXPECT_TRUE(std::isnan(score)) << c.name;
+            }
+        }
+    }
+}
+
 // The batch scorer on every instruction set this processor can run, against the point-by-point
 // loop, bit for bit: random images of every small size (below 3 rows or columns none can be
 // sampled), both element kinds in either image, both modes, windows and points reaching over the
@@ -114,7 +191,10 @@ struct Image {
     const void* data() const {
         return kind == 0 ? static_cast<const void*>(values.data()) : bytes.data();
     }
-    mexgeom::ImageView view() const { return {data(), size[0], size[1], kind}; }
+    mexgeom::ImageView view() const {
+        return {data(), size[0], size[1],
+                kind == 0 ? mexgeom::Element::kDouble : mexgeom::Element::kUint8};
+    }
 };
 
 // An image of the given size, or of a random size (below 0).
@@ -169,6 +249,8 @@ TEST(ScoreAll, EveryInstructionSetGivesThePointLoopsBits) {
         for (std::size_t k = 0; k < 2 * K; ++k) {
             u.push_back(d.sometimes(d.uniform(-3, (k % 2 == 0 ? X.size[0] : X.size[1]) + 3), 200));
         }
+        // Storage of exactly 2K doubles, so that the sanitizer builds catch a read past the points.
+        u.shrink_to_fit();
         const int modes[] = {patchcorr::kNearest, patchcorr::kBilinear, 5};
         const int mode = modes[d.integer(0, 2)];
 

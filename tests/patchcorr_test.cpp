@@ -31,29 +31,20 @@ Array point(double u1, double u2) {
     return doubles(2, 1, {u1, u2});
 }
 
-Inputs valid(int extra = 0) {
+Inputs valid() {
     Inputs in;
     in.push_back(ramp5());
     in.push_back(ramp5());
     in.push_back(shiftH());
     in.push_back(window3());
     in.push_back(point(3, 3));
-    for (int i = 0; i < extra; ++i) in.push_back(doubles(1, 1));
     return in;
 }
 
 // Valid inputs with one or more replaced.
 using support::Put;
-
-template <typename... P>
-Inputs withCount(size_t count, P... puts) {
-    return support::replaced(valid(), count, std::move(puts)...);
-}
-
-template <typename... P>
-Inputs with(P... puts) {
-    return withCount(5, std::move(puts)...);
-}
+const support::With with{valid};
+const support::WithCount withCount{valid};
 
 std::vector<double> scores(const Inputs& in, int nlhs = 1) {
     return support::firstOutput("patchcorr", in, nlhs);
@@ -69,6 +60,7 @@ using support::MessageCase;
 TEST(PatchcorrGateway, ReportsTheFirstFailingTest) {
     using testhost::ofClass;
     using testhost::sparseDoubles;
+    const size_t two31 = size_t{1} << 31;
     const MessageCase cases[] = {
         {"no inputs", [] { return Inputs{}; }, "Bad number of input parameters."},
         {"four inputs", [] { return withCount(4); }, "Bad number of input parameters."},
@@ -109,6 +101,11 @@ TEST(PatchcorrGateway, ReportsTheFirstFailingTest) {
              return with(Put{0, sparseDoubles(5, 5)});
          },
          "X must not be sparse."},
+        {"X with 2^31 rows, bad Y too",
+         [=] {
+             return with(Put{0, doubles(two31, 0)}, Put{1, sparseDoubles(5, 5)});
+         },
+         "X is too large."},
         {"logical Y",
          [] {
              return with(Put{1, ofClass(mxLOGICAL_CLASS, {5, 5})});
@@ -124,6 +121,11 @@ TEST(PatchcorrGateway, ReportsTheFirstFailingTest) {
              return with(Put{1, sparseDoubles(5, 5)});
          },
          "Y must not be sparse."},
+        {"uint8 Y with 2^31 columns, bad H too",
+         [=] {
+             return with(Put{1, ofClass(mxUINT8_CLASS, {0, two31})}, Put{2, doubles(3, 4)});
+         },
+         "Y is too large."},
         {"H 3x4",
          [] {
              return with(Put{2, doubles(3, 4)});

@@ -84,7 +84,7 @@ double kernelOn(mexgeom::Isa isa, const std::vector<T>& I, int32_t M, int32_t N,
                 const std::vector<double>& h, const double a[2], const double b[2]) {
     const int32_t size[2] = {M, N};
     return stripfilt::imgraduv(I.data(), size, h.data(), static_cast<int32_t>(h.size() / 2), a, b,
-                               sizeof(T) == 1 ? mexgeom::kUint8 : mexgeom::kDouble, isa);
+                               sizeof(T) == 1 ? 1 : 0, isa);
 }
 
 const mexgeom::Isa kIsas[] = {mexgeom::Isa::kBaseline, mexgeom::Isa::kAvx2, mexgeom::Isa::kAvx512};
@@ -326,13 +326,14 @@ TEST(FilterAll, EverySegmentGivesItsOwnResponse) {
         u2.insert(u2.end(), {s.b[0], s.b[1]});
     }
     const std::size_t K = u1.size() / 2, first = 13;
-    for (int32_t kind : {mexgeom::kDouble, mexgeom::kUint8}) {
-        const void* image = kind == mexgeom::kDouble ? static_cast<const void*>(I.data())
-                                                     : static_cast<const void*>(bytes.data());
+    for (int32_t kind : {0, 1}) {
+        const void* image =
+            kind == 0 ? static_cast<const void*>(I.data()) : static_cast<const void*>(bytes.data());
         for (mexgeom::Isa isa : kIsas) {
             if (!mexgeom::supported(isa)) continue;
             std::vector<double> all(K + 1, 7.0), part(K + 1, 7.0);
-            const mexgeom::ImageView view = {image, M, N, kind};
+            const mexgeom::ImageView view = {
+                image, M, N, kind == 0 ? mexgeom::Element::kDouble : mexgeom::Element::kUint8};
             stripfilt::filterAll(view, h.data(), 1, u1.data(), u2.data(), K, all.data(), isa);
             stripfilt::filterAll(view, h.data(), 1, u1.data() + 2 * first, u2.data() + 2 * first,
                                  K - first, part.data() + first, isa);

@@ -66,16 +66,8 @@ Inputs valid() {
 }
 
 using support::Put;
-
-template <typename... P>
-Inputs withCount(size_t count, P... puts) {
-    return support::replaced(valid(), count, std::move(puts)...);
-}
-
-template <typename... P>
-Inputs with(P... puts) {
-    return withCount(4, std::move(puts)...);
-}
+const support::With with{valid};
+const support::WithCount withCount{valid};
 
 std::vector<double> responses(const Inputs& in, int nlhs = 1) {
     return support::firstOutput("stripfilt", in, nlhs);

@@ -54,6 +54,13 @@ inline std::string errorOf(const std::string& name, int nlhs, const Inputs& inpu
     return r.failed ? r.error : std::string("(no error)");
 }
 
+// The inputs of a call with one input.
+inline Inputs one(Array a) {
+    Inputs in;
+    in.push_back(std::move(a));
+    return in;
+}
+
 // Inputs made from a list of builders, for tables whose rows differ in one input.
 template <typename... F>
 Inputs make(F&&... f) {
@@ -78,10 +85,32 @@ Inputs replaced(Inputs in, size_t count, P... puts) {
     return in;
 }
 
+// A test file's valid call, varied: with(puts...) is its inputs with some slots replaced, and
+// withCount(count, puts...) the same cut or padded to count first. Each file declares its pair,
+// const support::With with{valid}; const support::WithCount withCount{valid};, and calls them as
+// functions.
+struct WithCount {
+    Inputs (*valid)();
+    template <typename... P>
+    Inputs operator()(size_t count, P... puts) const {
+        return replaced(valid(), count, std::move(puts)...);
+    }
+};
+
+struct With {
+    Inputs (*valid)();
+    template <typename... P>
+    Inputs operator()(P... puts) const {
+        Inputs in = valid();
+        const size_t count = in.size();
+        return replaced(std::move(in), count, std::move(puts)...);
+    }
+};
+
 // A row of a table of messages: inputs that break the call, and the error it must report. The
 // host may refuse array creations after createBudget of them (-1: never); nlhs outputs are asked.
 struct MessageCase {
-    const char* name;
+    std::string name;
     std::function<Inputs()> inputs;
     const char* message;
     long createBudget = -1;
@@ -89,10 +118,49 @@ struct MessageCase {
 };
 
 // Every row of the table reports its message, and nothing else.
-template <std::size_t N>
-void expectMessages(const std::string& name, const MessageCase (&cases)[N]) {
+template <typename Cases>
+void expectMessages(const std::string& name, const Cases& cases) {
     for (const MessageCase& c : cases) {
         EXPECT_EQ(errorOf(name, c.nlhs, c.inputs(), c.createBudget), c.message) << c.name;
+    }
+}
+
+// Rows for an input of the wrong shape, added to a table of messages: the input `what` as a double
+// array of each of the shapes (any number of dimensions), put in its place by inputs(), each
+// answered by message.
+inline void addShapeRows(std::vector<MessageCase>& cases, const std::string& what,
+                         std::function<Inputs(Array)> inputs,
+                         const std::vector<std::vector<size_t>>& shapes, const char* message) {
+    for (const std::vector<size_t>& dims : shapes) {
+        std::string shape;
+        for (size_t d : dims) shape += (shape.empty() ? " " : "x") + std::to_string(d);
+        cases.push_back({what + shape, [=] { return inputs(testhost::doublesNd(dims)); }, message});
+    }
+}
+
+// Rows for an input that must be a full double array, added to a table of messages: the input
+// `what` of every other class, and sparse, in each of the shapes, put in its place by inputs(),
+// each answered by message.
+inline void addClassRows(std::vector<MessageCase>& cases, const std::string& what,
+                         std::function<Inputs(Array)> inputs,
+                         const std::vector<std::vector<size_t>>& shapes, const char* message) {
+    static const struct {
+        mxClassID id;
+        const char* name;
+    } classes[] = {
+        {mxSINGLE_CLASS, "single"},   {mxINT8_CLASS, "int8"},     {mxUINT8_CLASS, "uint8"},
+        {mxINT16_CLASS, "int16"},     {mxUINT16_CLASS, "uint16"}, {mxINT32_CLASS, "int32"},
+        {mxUINT32_CLASS, "uint32"},   {mxINT64_CLASS, "int64"},   {mxUINT64_CLASS, "uint64"},
+        {mxLOGICAL_CLASS, "logical"}, {mxCHAR_CLASS, "char"},     {mxCELL_CLASS, "cell"}};
+    for (const std::vector<size_t>& dims : shapes) {
+        const std::string shape = " " + std::to_string(dims[0]) + "x" + std::to_string(dims[1]);
+        for (const auto& c : classes) {
+            cases.push_back({what + " " + c.name + shape,
+                             [=] { return inputs(testhost::ofClass(c.id, dims)); }, message});
+        }
+        cases.push_back({what + " sparse" + shape,
+                         [=] { return inputs(testhost::sparseDoubles(dims[0], dims[1])); },
+                         message});
     }
 }
 

@@ -7,15 +7,10 @@
 namespace {
 
 using support::Inputs;
+using support::one;
 using testhost::Array;
 using testhost::doubles;
 using testhost::ofClass;
-
-Inputs one(Array a) {
-    Inputs in;
-    in.push_back(std::move(a));
-    return in;
-}
 Inputs two(Array a, Array b) {
     Inputs in = one(std::move(a));
     in.push_back(std::move(b));
@@ -45,7 +40,7 @@ TEST(Xprod3Gateway, ReportsTheFirstFailingTest) {
     const char* notDouble = "Input must be a full double matrix.";
     const char* notDoubleA = "A must be a full double matrix.";
     const char* notDoubleB = "B must be a full double matrix.";
-    const MessageCase cases[] = {
+    std::vector<MessageCase> cases = {
         {"no inputs", [] { return Inputs{}; }, count},
         {"three valid inputs", [] { return three(fourA(), fourB(), fourA()); }, count},
         {"three inputs of other classes",
@@ -55,47 +50,12 @@ TEST(Xprod3Gateway, ReportsTheFirstFailingTest) {
          },
          count},
         {"three inputs, first empty", [] { return three(doubles(0, 0), fourB(), fourA()); }, count},
-        {"one input 2x3", [] { return one(doubles(2, 3)); }, shape},
-        {"one input 3x1", [] { return one(doubles(3, 1)); }, shape},
-        {"one input 3x3", [] { return one(doubles(3, 3)); }, shape},
-        {"one input 1x6", [] { return one(doubles(1, 6)); }, shape},
-        {"one input 3x2x2",
-         [] {
-             return one(testhost::doublesNd({3, 2, 2}));
-         },
-         shape},
         {"one single input 2x3",
          [] {
              return one(ofClass(mxSINGLE_CLASS, {2, 3}));
          },
          shape},
         {"one text input", [] { return one(testhost::text("abcdef")); }, shape},
-        {"one single input 3x2",
-         [] {
-             return one(ofClass(mxSINGLE_CLASS, {3, 2}));
-         },
-         notDouble},
-        {"one int32 input",
-         [] {
-             return one(ofClass(mxINT32_CLASS, {3, 2}));
-         },
-         notDouble},
-        {"one uint8 input",
-         [] {
-             return one(ofClass(mxUINT8_CLASS, {3, 2}));
-         },
-         notDouble},
-        {"one logical input",
-         [] {
-             return one(ofClass(mxLOGICAL_CLASS, {3, 2}));
-         },
-         notDouble},
-        {"one char input 3x2",
-         [] {
-             return one(ofClass(mxCHAR_CLASS, {3, 2}));
-         },
-         notDouble},
-        {"one sparse input", [] { return one(testhost::sparseDoubles(3, 2)); }, notDouble},
         {"3x4 and 3x5", [] { return two(doubles(3, 4), doubles(3, 5)); }, sizes},
         {"4x4 and 3x4", [] { return two(doubles(4, 4), doubles(3, 4)); }, sizes},
         {"3x4 and 4x4", [] { return two(doubles(3, 4), doubles(4, 4)); }, sizes},
@@ -118,33 +78,23 @@ TEST(Xprod3Gateway, ReportsTheFirstFailingTest) {
              return two(doubles(3, 4), ofClass(mxINT8_CLASS, {3, 5}));
          },
          sizes},
-        {"single A",
-         [] {
-             return two(ofClass(mxSINGLE_CLASS, {3, 4}), fourB());
-         },
-         notDoubleA},
-        {"sparse A", [] { return two(testhost::sparseDoubles(3, 4), fourB()); }, notDoubleA},
         {"int8 A, logical B",
          [] {
              return two(ofClass(mxINT8_CLASS, {3, 4}), ofClass(mxLOGICAL_CLASS, {3, 4}));
          },
          notDoubleA},
-        {"uint8 B",
-         [] {
-             return two(fourA(), ofClass(mxUINT8_CLASS, {3, 4}));
-         },
-         notDoubleB},
-        {"char B",
-         [] {
-             return two(fourA(), ofClass(mxCHAR_CLASS, {3, 4}));
-         },
-         notDoubleB},
-        {"sparse B", [] { return two(fourA(), testhost::sparseDoubles(3, 4)); }, notDoubleB},
         {"no memory, one input", [] { return one(doubles(3, 2)); }, "Out of memory.", 0},
         {"no memory, two inputs", [] { return two(fourA(), fourB()); }, "Out of memory.", 0},
         {"no memory, empty input", [] { return one(doubles(0, 3)); }, "Out of memory.", 0},
         {"no memory, one input 3x3", [] { return one(doubles(3, 3)); }, shape, 0},
     };
+    support::addShapeRows(cases, "one input", one, {{2, 3}, {3, 1}, {3, 3}, {1, 6}, {3, 2, 2}},
+                          shape);
+    support::addClassRows(cases, "one input", one, {{3, 2}}, notDouble);
+    support::addClassRows(
+        cases, "A", [](Array a) { return two(std::move(a), fourB()); }, {{3, 4}}, notDoubleA);
+    support::addClassRows(
+        cases, "B", [](Array b) { return two(fourA(), std::move(b)); }, {{3, 4}}, notDoubleB);
     support::expectMessages("xprod3", cases);
 }
 

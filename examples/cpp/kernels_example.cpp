@@ -48,15 +48,15 @@ int main() {
            stripfilt::imgraduv(image.data(), size, taps, 2, a, b), -100);
 
     // A 5 x 5 window of unit weights about the 1-based point (20, 20), across the edge, matched
-    // against the same image under the identity: a perfect correlation.
+    // against the same image (element kind 0: doubles) under the identity: a perfect correlation.
     std::vector<double> window;
     for (int dc = -2; dc <= 2; ++dc)
         for (int dr = -2; dr <= 2; ++dr) window.insert(window.end(), {double(dr), double(dc), 1.0});
     const double identity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
     const double u[2] = {20, 20};
     report("patchcorr: window against itself",
-           patchcorr::ncc(image.data(), size, mexgeom::kDouble, image.data(), size,
-                          mexgeom::kDouble, u, identity, window.data(), 25, patchcorr::kBilinear),
+           patchcorr::ncc(image.data(), size, 0, image.data(), size, 0, u, identity, window.data(),
+                          25, patchcorr::kBilinear),
            1);
 
     // A 3D line seen in two cameras: P = (x1, x2, 0, 1) and Q = (x3, x4, 1, 1), with camera line
