@@ -45,25 +45,27 @@ namespace py = pybind11;
     throw py::error_already_set();
 }
 
+// An array handle that holds nothing (py::array's own default constructor makes an empty array,
+// which costs as much as the rest of a small call).
+template <typename Array = py::array>
+Array noArray() {
+    return py::reinterpret_steal<Array>(py::handle());
+}
+
 // The element classes that the commands tell apart.
 enum class Class { kDouble, kUint8, kOther };
 
-// A Python argument as a host array. dims has at least two entries, and none of value 1 after
-// the second, as a host reports them.
+// A Python argument as a host array: its rows, its second dimension, its columns (the product of
+// every dimension after the first) and its number of dimensions, counted as a host does (at least
+// two, trailing ones beyond the second not counted).
 struct Arg {
-    py::array array;  // the numbers (null for a sparse matrix or an object NumPy cannot hold)
-    std::vector<std::size_t> dims;
+    py::array array = noArray();  // the numbers (none for a sparse matrix or an object NumPy
+                                  // cannot hold)
+    std::size_t rows = 1, second = 1, columns = 1, dimensions = 2;
     Class elements = Class::kOther;
     bool complex = false, sparse = false;
 
-    std::size_t rows() const { return dims[0]; }
-    std::size_t columns() const {
-        std::size_t n = 1;
-        for (std::size_t k = 1; k < dims.size(); ++k) n *= dims[k];
-        return n;
-    }
-    std::size_t count() const { return rows() * columns(); }
-    std::size_t dimensions() const { return dims.size(); }
+    std::size_t count() const { return rows * columns; }
     bool empty() const { return count() == 0; }
     bool isDouble() const { return elements == Class::kDouble; }
     bool isFullDouble() const { return isDouble() && !sparse; }
@@ -81,10 +83,16 @@ inline Class classOf(const py::dtype& type) {
 }
 
 // NumPy's shape as host dimensions: a column for 1-D, 1 x 1 for 0-D, trailing ones dropped.
-inline std::vector<std::size_t> hostDims(std::vector<std::size_t> dims) {
-    while (dims.size() < 2) dims.push_back(1);
-    while (dims.size() > 2 && dims.back() == 1) dims.pop_back();
-    return dims;
+template <typename Size>
+void setShape(Arg& a, const Size* shape, std::size_t ndim) {
+    a.rows = ndim > 0 ? static_cast<std::size_t>(shape[0]) : 1;
+    a.second = ndim > 1 ? static_cast<std::size_t>(shape[1]) : 1;
+    a.columns = 1;
+    a.dimensions = 2;
+    for (std::size_t k = 1; k < ndim; ++k) {
+        a.columns *= static_cast<std::size_t>(shape[k]);
+        if (shape[k] != 1) a.dimensions = std::max(a.dimensions, k + 1);
+    }
 }
 
 inline bool isPythonNumbers(const py::handle object) {
@@ -110,7 +118,7 @@ inline py::array asArray(const py::handle object) {
     try {
         return numpy.attr("asarray")(object, py::arg("dtype") = py::dtype("O"));
     } catch (const py::error_already_set&) {
-        return py::array();
+        return noArray();
     }
 }
 
@@ -124,49 +132,51 @@ inline Arg describe(const py::handle object) {
     } else if (detail::isSparse(object)) {
         std::vector<std::size_t> shape;
         for (const py::handle d : object.attr("shape")) shape.push_back(d.cast<std::size_t>());
-        a.dims = detail::hostDims(shape);
+        detail::setShape(a, shape.data(), shape.size());
         a.elements = detail::classOf(py::dtype::from_args(object.attr("dtype")));
         a.sparse = true;
         return a;
     } else {
         a.array = detail::asArray(object);
-        if (!a.array) {
-            a.dims = {1, 1};
-            return a;
-        }
+        if (!a.array) return a;
         const char kind = a.array.dtype().kind();
         if (detail::isPythonNumbers(object) && (kind == 'i' || kind == 'u'))
             a.array = a.array.attr("astype")(py::dtype::of<double>());
     }
-    a.dims = detail::hostDims(
-        std::vector<std::size_t>(a.array.shape(), a.array.shape() + a.array.ndim()));
+    detail::setShape(a, a.array.shape(), static_cast<std::size_t>(a.array.ndim()));
     a.elements = detail::classOf(a.array.dtype());
     a.complex = a.array.dtype().kind() == 'c';
     return a;
 }
 
 // The numbers of a full array of element type T (the real part of a complex one), column-major
-// and aligned: the caller's own array when it is laid out so, else a copy.
+// and aligned: the caller's own array when it is laid out so, else a copy that NumPy makes
+// (PyArray_FromAny, without a Python call).
 template <typename T>
 py::array columnMajor(const Arg& a) {
+    using api = py::detail::npy_api;
     const py::array source = a.complex ? py::array(a.array.attr("real")) : a.array;
     if (py::array_t<T, py::array::f_style>::check_(source) &&
-        (source.flags() & py::detail::npy_api::NPY_ARRAY_ALIGNED_) != 0)
+        (source.flags() & api::NPY_ARRAY_ALIGNED_) != 0)
         return source;
-    return py::module_::import("numpy").attr("array")(source, py::arg("dtype") = py::dtype::of<T>(),
-                                                      py::arg("order") = "F");
+    const int flags =
+        api::NPY_ARRAY_F_CONTIGUOUS_ | api::NPY_ARRAY_ALIGNED_ | api::NPY_ARRAY_ENSUREARRAY_;
+    auto out = py::reinterpret_steal<py::array>(api::get().PyArray_FromAny_(
+        source.ptr(), py::dtype::of<T>().release().ptr(), 0, 0, flags, nullptr));
+    if (!out) throw py::error_already_set();
+    return out;
 }
 
 // An image whose class the gateway has accepted (double or uint8), as the kernels read it.
 struct Image {
-    py::array storage;  // keeps the elements alive while the kernel reads them
+    py::array storage = noArray();  // keeps the elements alive while the kernel reads them
     mexgeom::ImageView view;
 };
 
 inline Image image(const Arg& a) {
     Image im;
     im.storage = a.isDouble() ? columnMajor<double>(a) : columnMajor<uint8_t>(a);
-    im.view = {im.storage.data(), static_cast<int32_t>(a.rows()), static_cast<int32_t>(a.columns()),
+    im.view = {im.storage.data(), static_cast<int32_t>(a.rows), static_cast<int32_t>(a.columns),
                a.isDouble() ? mexgeom::kDouble : mexgeom::kUint8};
     return im;
 }
@@ -176,23 +186,27 @@ inline void checkImage(const Arg& a, const char* classMessage, const char* spars
                        const char* sizeMessage) {
     if (a.elements != Class::kDouble && a.elements != Class::kUint8) typeError(classMessage);
     if (a.sparse) typeError(sparseMessage);
-    if (a.rows() > INT32_MAX || a.columns() > INT32_MAX) valueError(sizeMessage);
+    if (a.rows > INT32_MAX || a.columns > INT32_MAX) valueError(sizeMessage);
 }
 
 // A new rows x columns array of doubles, column-major, zero-filled when asked; "Out of memory."
 // when NumPy cannot make it.
 inline py::array_t<double, py::array::f_style> createDoubles(std::size_t rows, std::size_t columns,
                                                              bool zeros = false) {
-    py::array_t<double, py::array::f_style> out;
-    try {
-        out = py::array_t<double, py::array::f_style>(
-            {static_cast<py::ssize_t>(rows), static_cast<py::ssize_t>(columns)});
-    } catch (const py::error_already_set& e) {
+    using api = py::detail::npy_api;
+    const Py_intptr_t dims[2] = {static_cast<Py_intptr_t>(rows), static_cast<Py_intptr_t>(columns)};
+    auto out = py::reinterpret_steal<py::array_t<double, py::array::f_style>>(
+        api::get().PyArray_NewFromDescr_(api::get().PyArray_Type_,
+                                         py::dtype::of<double>().release().ptr(), 2, dims, nullptr,
+                                         nullptr, api::NPY_ARRAY_F_CONTIGUOUS_, nullptr));
+    if (!out) {
         // NumPy's MemoryError, or its ValueError for a size beyond its index range.
-        if (!e.matches(PyExc_MemoryError) && !e.matches(PyExc_ValueError)) throw;
+        if (!PyErr_ExceptionMatches(PyExc_MemoryError) && !PyErr_ExceptionMatches(PyExc_ValueError))
+            throw py::error_already_set();
+        PyErr_Clear();
         memoryError("Out of memory.");
     }
-    if (zeros) std::fill_n(out.mutable_data(), out.size(), 0.0);
+    if (zeros) std::fill_n(out.mutable_data(), rows * columns, 0.0);
     return out;
 }
 
@@ -207,18 +221,17 @@ inline bool isText(const py::handle text, const char* word) {
 // number of inputs. Unknown or repeated names are Python's own TypeError.
 inline int bind(const char* command, const py::args& args, const py::kwargs& kwargs,
                 std::initializer_list<const char*> names, std::size_t inputs, py::object* slots) {
-    const std::vector<const char*> list(names);
-    const auto fail = [&](const char* what, const std::string& name) {
-        throw py::type_error(std::string(command) + "() got " + what + " '" + name + "'");
-    };
     if (args.size() > inputs) return -1;
     for (std::size_t k = 0; k < args.size(); ++k) slots[k] = args[k];
     for (const auto& [key, value] : kwargs) {
         const std::string name = py::str(key);
         std::size_t k = 0;
-        while (k < list.size() && name != list[k]) ++k;
-        if (k == list.size()) fail("an unexpected keyword argument", name);
-        if (slots[k]) fail("multiple values for argument", name);
+        while (k < names.size() && name != names.begin()[k]) ++k;
+        const char* problem = k == names.size() ? "an unexpected keyword argument"
+                              : slots[k]        ? "multiple values for argument"
+                                                : nullptr;
+        if (problem)
+            throw py::type_error(std::string(command) + "() got " + problem + " '" + name + "'");
         slots[k] = py::reinterpret_borrow<py::object>(value);
     }
     std::size_t given = 0;

@@ -46,17 +46,17 @@ py::object patchcorr(const py::args& args, const py::kwargs& kwargs) {
                        "Y is too large.");
 
     const Arg H = describe(in[IN_H]);
-    if (H.rows() != 3 || H.columns() != 3) valueError("H must be 3x3 matrix.");
+    if (H.rows != 3 || H.columns != 3) valueError("H must be 3x3 matrix.");
     if (!H.isFullDouble()) typeError("H must be a full double matrix.");
 
     const Arg W = describe(in[IN_W]);
-    if (W.rows() != 3) valueError("W must have 3 rows.");
+    if (W.rows != 3) valueError("W must have 3 rows.");
     if (!W.isFullDouble()) typeError("W must be a full double matrix.");
-    if (W.columns() > INT32_MAX) valueError("W has too many columns.");
-    const int32_t nW = static_cast<int32_t>(W.columns());
+    if (W.columns > INT32_MAX) valueError("W has too many columns.");
+    const int32_t nW = static_cast<int32_t>(W.columns);
 
     const Arg u = describe(in[IN_U]);
-    const std::size_t K = u.columns();
+    const std::size_t K = u.columns;
     const int mode = nrhs > IN_METHOD && pygate::isText(in[IN_METHOD], "nearest")
                          ? patchcorr::kNearest
                          : patchcorr::kBilinear;
@@ -64,7 +64,7 @@ py::object patchcorr(const py::args& args, const py::kwargs& kwargs) {
     // An empty point list gets its row of zeros; its row count is never looked at.
     auto scores = pygate::createDoubles(1, K, u.empty());
     if (u.empty()) return scores;
-    if (u.rows() != 2) valueError("Bad size of u.");
+    if (u.rows != 2) valueError("Bad size of u.");
     if (!u.isFullDouble()) typeError("u must be a full double matrix.");
 
     const pygate::Image x = pygate::image(X), y = pygate::image(Y);
@@ -104,7 +104,7 @@ py::object pluckresid(const py::args& args, const py::kwargs& kwargs) {
     const Arg T = describe(in[IN_T]);
     const Arg E = describe(in[IN_E]);
     // The camera count is E's second dimension (2 x N x 2); the other inputs must match it.
-    const std::size_t N = E.dims[1];
+    const std::size_t N = E.second;
 
     if (!x.isFullDouble()) typeError("x must be a full double array.");
     if (x.count() < 4) valueError("x must have at least 4 elements.");
@@ -117,7 +117,7 @@ py::object pluckresid(const py::args& args, const py::kwargs& kwargs) {
     if (N > INT32_MAX) valueError("E has too many columns.");
 
     auto r = pygate::createDoubles(2 * N, 1);
-    py::array_t<double, py::array::f_style> J;
+    auto J = pygate::noArray<py::array_t<double, py::array::f_style>>();
     if (jacobian) J = pygate::createDoubles(2 * N, 4);
 
     const py::array xs = pygate::columnMajor<double>(x), As = pygate::columnMajor<double>(A),
@@ -144,9 +144,9 @@ py::object pluckresid(const py::args& args, const py::kwargs& kwargs) {
 // it fails is a TypeError, a size a ValueError.
 void checkEnds(const Arg& u) {
     static const char* const message = "Bad size(s) of u1, u2.";
-    if (u.dimensions() != 2) valueError(message);
+    if (u.dimensions != 2) valueError(message);
     if (!u.isDouble()) typeError(message);
-    if (u.rows() != 2) valueError(message);
+    if (u.rows != 2) valueError(message);
 }
 
 py::object stripfilt(const py::args& args, const py::kwargs& kwargs) {
@@ -158,7 +158,7 @@ py::object stripfilt(const py::args& args, const py::kwargs& kwargs) {
     const unsigned threads = pygate::threadCount(in[OPT_THREADS]);
 
     const Arg I = describe(in[IN_I]);
-    if (I.dimensions() != 2) valueError("I must be 2D array.");
+    if (I.dimensions != 2) valueError("I must be 2D array.");
     pygate::checkImage(I, "I must be either double or uint8.", "I must not be sparse.",
                        "I is too large.");
 
@@ -175,10 +175,10 @@ py::object stripfilt(const py::args& args, const py::kwargs& kwargs) {
     const Arg u2 = describe(in[IN_U2]);
     checkEnds(u1);
     checkEnds(u2);
-    if (u1.columns() != u2.columns()) valueError("Bad size(s) of u1, u2.");
+    if (u1.columns != u2.columns) valueError("Bad size(s) of u1, u2.");
     if (u1.sparse) typeError("u1 must not be sparse.");
     if (u2.sparse) typeError("u2 must not be sparse.");
-    const std::size_t K = u1.columns();
+    const std::size_t K = u1.columns;
 
     auto responses = pygate::createDoubles(1, K);
 
@@ -208,7 +208,7 @@ py::object xprod3(const py::args& args, const py::kwargs& kwargs) {
     if (nrhs != 1 && nrhs != 2) countError("One or two input arguments required.");
 
     const Arg A = describe(in[IN_A]);
-    const std::size_t M = A.rows(), N = A.columns();
+    const std::size_t M = A.rows, N = A.columns;
     if (M == 0 || N == 0) return pygate::createDoubles(M, N);
 
     if (nrhs == 1) {
@@ -226,7 +226,7 @@ py::object xprod3(const py::args& args, const py::kwargs& kwargs) {
     }
 
     const Arg B = describe(in[IN_B]);
-    if (M != 3 || B.rows() != 3 || B.columns() != N) valueError("Wrong size of input vectors.");
+    if (M != 3 || B.rows != 3 || B.columns != N) valueError("Wrong size of input vectors.");
     if (!A.isFullDouble()) typeError("A must be a full double matrix.");
     if (!B.isFullDouble()) typeError("B must be a full double matrix.");
     auto C = pygate::createDoubles(3, N);
@@ -248,7 +248,7 @@ py::object hesseform(const py::args& args, const py::kwargs& kwargs) {
         countError("One input required.");
 
     const Arg L = describe(in[IN_L]);
-    const std::size_t M = L.rows(), N = L.columns();
+    const std::size_t M = L.rows, N = L.columns;
     if (M == 0 || N == 0) return pygate::createDoubles(M, N);
     if (N != 3) valueError("Input must be Mx3 matrix.");
     if (!L.isFullDouble()) typeError("Input must be a full double matrix.");
