@@ -1,6 +1,7 @@
 """The Python module against the commands' documented answers and messages, and what is its own:
 how arrays of every layout and element type are read, thread counts, calls from Python threads."""
 
+import doctest
 import sys
 import threading
 import tracemalloc
@@ -13,6 +14,7 @@ import pytest
 import mexgeom
 
 MESSAGES = Path(__file__).resolve().parents[1] / "messages.txt"
+GUIDE = Path(__file__).resolve().parents[2] / "python" / "README.md"
 
 
 def big(*shape):
@@ -117,6 +119,12 @@ def test_documented_answers(name, call, expected):
     expected = np.asarray(expected)
     assert got.shape == expected.shape
     np.testing.assert_allclose(got, expected, rtol=1e-12, atol=0, equal_nan=True)
+
+
+def test_the_examples_of_the_guide():
+    failures, tried = doctest.testfile(str(GUIDE), module_relative=False,
+                                       optionflags=doctest.NORMALIZE_WHITESPACE)
+    assert failures == 0 and tried >= 10
 
 
 def pc(**changed):
