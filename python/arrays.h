@@ -167,6 +167,18 @@ py::array columnMajor(const Arg& a) {
     return out;
 }
 
+// The numbers of a full double argument as the kernels read them, kept alive for the call.
+struct Doubles {
+    py::array storage;
+    const double* data;
+};
+
+inline Doubles doubles(const Arg& a) {
+    Doubles d{columnMajor<double>(a), nullptr};
+    d.data = static_cast<const double*>(d.storage.data());
+    return d;
+}
+
 // An image whose class the gateway has accepted (double or uint8), as the kernels read it.
 struct Image {
     py::array storage = noArray();  // keeps the elements alive while the kernel reads them
@@ -239,6 +251,16 @@ inline int bind(const char* command, const py::args& args, const py::kwargs& kwa
     for (std::size_t k = given; k < inputs; ++k)
         if (slots[k]) return -1;
     return static_cast<int>(given);
+}
+
+// Runs work(begin, end) over [0, count) with the GIL released, shared among `threads` threads as
+// MEXGEOM_THREADS shares a command's call (on the calling thread alone when 1).
+template <typename Work>
+void shareReleased(std::size_t count, std::size_t itemsPerThread, unsigned threads,
+                   const Work& work) {
+    py::gil_scoped_release release;
+    mexgeom::forShares(
+        count, itemsPerThread, [threads] { return threads; }, work);
 }
 
 // The thread count of threads=: 1 when absent or None, every processor for 0 or "auto", else the

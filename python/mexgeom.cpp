@@ -15,15 +15,9 @@
 #include "ncc.h"
 #include "ncc_shares.h"
 #include "obj.h"
-#include "threads.h"
 
 namespace pygate {
 namespace {
-
-using pygate::Arg;
-using pygate::describe;
-using pygate::typeError;
-using pygate::valueError;
 
 // A wrong number of inputs, in the command's words.
 [[noreturn]] void countError(const char* message) {
@@ -33,17 +27,15 @@ using pygate::valueError;
 py::object patchcorr(const py::args& args, const py::kwargs& kwargs) {
     enum { IN_X, IN_Y, IN_H, IN_W, IN_U, IN_METHOD, OPT_THREADS, SLOTS };
     py::object in[SLOTS];
-    const int nrhs = pygate::bind("patchcorr", args, kwargs,
-                                  {"X", "Y", "H", "W", "u", "method", "threads"}, OPT_THREADS, in);
+    const int nrhs = bind("patchcorr", args, kwargs, {"X", "Y", "H", "W", "u", "method", "threads"},
+                          OPT_THREADS, in);
     if (nrhs < 5 || nrhs > 6) countError("Bad number of input parameters.");
-    const unsigned threads = pygate::threadCount(in[OPT_THREADS]);
+    const unsigned threads = threadCount(in[OPT_THREADS]);
 
     const Arg X = describe(in[IN_X]);
-    pygate::checkImage(X, "X must be either double or uint8.", "X must not be sparse.",
-                       "X is too large.");
+    checkImage(X, "X must be either double or uint8.", "X must not be sparse.", "X is too large.");
     const Arg Y = describe(in[IN_Y]);
-    pygate::checkImage(Y, "Y must be either double or uint8.", "Y must not be sparse.",
-                       "Y is too large.");
+    checkImage(Y, "Y must be either double or uint8.", "Y must not be sparse.", "Y is too large.");
 
     const Arg H = describe(in[IN_H]);
     if (H.rows != 3 || H.columns != 3) valueError("H must be 3x3 matrix.");
@@ -57,32 +49,23 @@ py::object patchcorr(const py::args& args, const py::kwargs& kwargs) {
 
     const Arg u = describe(in[IN_U]);
     const std::size_t K = u.columns;
-    const int mode = nrhs > IN_METHOD && pygate::isText(in[IN_METHOD], "nearest")
-                         ? patchcorr::kNearest
-                         : patchcorr::kBilinear;
+    const int mode = nrhs > IN_METHOD && isText(in[IN_METHOD], "nearest") ? patchcorr::kNearest
+                                                                          : patchcorr::kBilinear;
 
     // An empty point list gets its row of zeros; its row count is never looked at.
-    auto scores = pygate::createDoubles(1, K, u.empty());
+    auto scores = createDoubles(1, K, u.empty());
     if (u.empty()) return scores;
     if (u.rows != 2) valueError("Bad size of u.");
     if (!u.isFullDouble()) typeError("u must be a full double matrix.");
 
-    const pygate::Image x = pygate::image(X), y = pygate::image(Y);
-    const py::array h = pygate::columnMajor<double>(H), w = pygate::columnMajor<double>(W),
-                    points = pygate::columnMajor<double>(u);
-    const auto* hp = static_cast<const double*>(h.data());
-    const auto* wp = static_cast<const double*>(w.data());
-    const auto* up = static_cast<const double*>(points.data());
+    const Image x = image(X), y = image(Y);
+    const Doubles h = doubles(H), w = doubles(W), p = doubles(u);
     double* out = scores.mutable_data();
-    {
-        py::gil_scoped_release release;
-        mexgeom::forShares(
-            K, patchcorr::pointsPerThread(nW), [threads] { return threads; },
-            [&](std::size_t begin, std::size_t end) {
-                patchcorr::scoreAll(x.view, y.view, up + 2 * begin, end - begin, hp, wp, nW, mode,
-                                    std::numeric_limits<double>::quiet_NaN(), out + begin);
-            });
-    }
+    shareReleased(
+        K, patchcorr::pointsPerThread(nW), threads, [&](std::size_t begin, std::size_t end) {
+            patchcorr::scoreAll(x.view, y.view, p.data + 2 * begin, end - begin, h.data, w.data, nW,
+                                mode, std::numeric_limits<double>::quiet_NaN(), out + begin);
+        });
     return scores;
 }
 
@@ -94,8 +77,8 @@ bool holdsPerCamera(const Arg& a, std::size_t perCamera, std::size_t N) {
 py::object pluckresid(const py::args& args, const py::kwargs& kwargs) {
     enum { IN_X, IN_A, IN_T, IN_E, OPT_JACOBIAN, SLOTS };
     py::object in[SLOTS];
-    const int nrhs = pygate::bind("pluckresid", args, kwargs, {"x", "A", "T", "E", "jacobian"},
-                                  OPT_JACOBIAN, in);
+    const int nrhs =
+        bind("pluckresid", args, kwargs, {"x", "A", "T", "E", "jacobian"}, OPT_JACOBIAN, in);
     if (nrhs != 4) countError("4 inputs required.");
     const bool jacobian = in[OPT_JACOBIAN] && py::bool_(in[OPT_JACOBIAN]);
 
@@ -116,25 +99,20 @@ py::object pluckresid(const py::args& args, const py::kwargs& kwargs) {
     if (!holdsPerCamera(E, 4, N)) valueError("E must have at least 4N elements.");
     if (N > INT32_MAX) valueError("E has too many columns.");
 
-    auto r = pygate::createDoubles(2 * N, 1);
-    auto J = pygate::noArray<py::array_t<double, py::array::f_style>>();
-    if (jacobian) J = pygate::createDoubles(2 * N, 4);
+    auto r = createDoubles(2 * N, 1);
+    auto J = noArray<py::array_t<double, py::array::f_style>>();
+    if (jacobian) J = createDoubles(2 * N, 4);
 
-    const py::array xs = pygate::columnMajor<double>(x), As = pygate::columnMajor<double>(A),
-                    Ts = pygate::columnMajor<double>(T), Es = pygate::columnMajor<double>(E);
-    const auto* xp = static_cast<const double*>(xs.data());
-    const auto* Ap = static_cast<const double*>(As.data());
-    const auto* Tp = static_cast<const double*>(Ts.data());
-    const auto* Ep = static_cast<const double*>(Es.data());
+    const Doubles xs = doubles(x), As = doubles(A), Ts = doubles(T), Es = doubles(E);
     const auto cameras = static_cast<int32_t>(N);
     double* rp = r.mutable_data();
     double* Jp = jacobian ? J.mutable_data() : nullptr;
     {
         py::gil_scoped_release release;
         if (jacobian)
-            pluckresid::objJacobian(rp, Jp, xp, Ap, Tp, Ep, cameras);
+            pluckresid::objJacobian(rp, Jp, xs.data, As.data, Ts.data, Es.data, cameras);
         else
-            pluckresid::obj(rp, xp, Ap, Tp, Ep, cameras);
+            pluckresid::obj(rp, xs.data, As.data, Ts.data, Es.data, cameras);
     }
     if (jacobian) return py::make_tuple(r, J);
     return r;
@@ -153,14 +131,13 @@ py::object stripfilt(const py::args& args, const py::kwargs& kwargs) {
     enum { IN_I, IN_H, IN_U1, IN_U2, OPT_THREADS, SLOTS };
     py::object in[SLOTS];
     const int nrhs =
-        pygate::bind("stripfilt", args, kwargs, {"I", "h", "u1", "u2", "threads"}, OPT_THREADS, in);
+        bind("stripfilt", args, kwargs, {"I", "h", "u1", "u2", "threads"}, OPT_THREADS, in);
     if (nrhs != 4) countError("Bad number of input arguments.");
-    const unsigned threads = pygate::threadCount(in[OPT_THREADS]);
+    const unsigned threads = threadCount(in[OPT_THREADS]);
 
     const Arg I = describe(in[IN_I]);
     if (I.dimensions != 2) valueError("I must be 2D array.");
-    pygate::checkImage(I, "I must be either double or uint8.", "I must not be sparse.",
-                       "I is too large.");
+    checkImage(I, "I must be either double or uint8.", "I must not be sparse.", "I is too large.");
 
     const Arg h = describe(in[IN_H]);
     if (!h.isDouble()) typeError("h must be double vector.");
@@ -180,47 +157,38 @@ py::object stripfilt(const py::args& args, const py::kwargs& kwargs) {
     if (u2.sparse) typeError("u2 must not be sparse.");
     const std::size_t K = u1.columns;
 
-    auto responses = pygate::createDoubles(1, K);
+    auto responses = createDoubles(1, K);
 
-    const pygate::Image image = pygate::image(I);
-    const py::array taps = pygate::columnMajor<double>(h), first = pygate::columnMajor<double>(u1),
-                    second = pygate::columnMajor<double>(u2);
-    const auto* hp = static_cast<const double*>(taps.data());
-    const auto* p1 = static_cast<const double*>(first.data());
-    const auto* p2 = static_cast<const double*>(second.data());
+    const Image picture = image(I);
+    const Doubles taps = doubles(h), p1 = doubles(u1), p2 = doubles(u2);
     double* out = responses.mutable_data();
-    {
-        py::gil_scoped_release release;
-        mexgeom::forShares(
-            K, stripfilt::segmentsPerThread(T), [threads] { return threads; },
-            [&](std::size_t begin, std::size_t end) {
-                stripfilt::filterAll(image.view, hp, m, p1 + 2 * begin, p2 + 2 * begin, end - begin,
-                                     out + begin);
-            });
-    }
+    shareReleased(K, stripfilt::segmentsPerThread(T), threads,
+                  [&](std::size_t begin, std::size_t end) {
+                      stripfilt::filterAll(picture.view, taps.data, m, p1.data + 2 * begin,
+                                           p2.data + 2 * begin, end - begin, out + begin);
+                  });
     return responses;
 }
 
 py::object xprod3(const py::args& args, const py::kwargs& kwargs) {
     enum { IN_A, IN_B, SLOTS };
     py::object in[SLOTS];
-    const int nrhs = pygate::bind("xprod3", args, kwargs, {"A", "B"}, SLOTS, in);
+    const int nrhs = bind("xprod3", args, kwargs, {"A", "B"}, SLOTS, in);
     if (nrhs != 1 && nrhs != 2) countError("One or two input arguments required.");
 
     const Arg A = describe(in[IN_A]);
     const std::size_t M = A.rows, N = A.columns;
-    if (M == 0 || N == 0) return pygate::createDoubles(M, N);
+    if (M == 0 || N == 0) return createDoubles(M, N);
 
     if (nrhs == 1) {
         if (M != 3 || N != 2) valueError("Input must be 3x2 vector.");
         if (!A.isFullDouble()) typeError("Input must be a full double matrix.");
-        auto c = pygate::createDoubles(3, 1);
-        const py::array p = pygate::columnMajor<double>(A);
-        const auto* pp = static_cast<const double*>(p.data());
+        auto c = createDoubles(3, 1);
+        const Doubles p = doubles(A);
         double* out = c.mutable_data();
         {
             py::gil_scoped_release release;
-            xprod3::crossColumns(pp, pp + 3, out, 1);
+            xprod3::crossColumns(p.data, p.data + 3, out, 1);
         }
         return c;
     }
@@ -229,14 +197,12 @@ py::object xprod3(const py::args& args, const py::kwargs& kwargs) {
     if (M != 3 || B.rows != 3 || B.columns != N) valueError("Wrong size of input vectors.");
     if (!A.isFullDouble()) typeError("A must be a full double matrix.");
     if (!B.isFullDouble()) typeError("B must be a full double matrix.");
-    auto C = pygate::createDoubles(3, N);
-    const py::array a = pygate::columnMajor<double>(A), b = pygate::columnMajor<double>(B);
-    const auto* ap = static_cast<const double*>(a.data());
-    const auto* bp = static_cast<const double*>(b.data());
+    auto C = createDoubles(3, N);
+    const Doubles a = doubles(A), b = doubles(B);
     double* out = C.mutable_data();
     {
         py::gil_scoped_release release;
-        xprod3::crossColumns(ap, bp, out, N);
+        xprod3::crossColumns(a.data, b.data, out, N);
     }
     return C;
 }
@@ -244,22 +210,20 @@ py::object xprod3(const py::args& args, const py::kwargs& kwargs) {
 py::object hesseform(const py::args& args, const py::kwargs& kwargs) {
     enum { IN_L, SLOTS };
     py::object in[SLOTS];
-    if (pygate::bind("hesseform", args, kwargs, {"L"}, SLOTS, in) != 1)
-        countError("One input required.");
+    if (bind("hesseform", args, kwargs, {"L"}, SLOTS, in) != 1) countError("One input required.");
 
     const Arg L = describe(in[IN_L]);
     const std::size_t M = L.rows, N = L.columns;
-    if (M == 0 || N == 0) return pygate::createDoubles(M, N);
+    if (M == 0 || N == 0) return createDoubles(M, N);
     if (N != 3) valueError("Input must be Mx3 matrix.");
     if (!L.isFullDouble()) typeError("Input must be a full double matrix.");
 
-    auto Q = pygate::createDoubles(M, 3);
-    const py::array p = pygate::columnMajor<double>(L);
-    const auto* pp = static_cast<const double*>(p.data());
+    auto Q = createDoubles(M, 3);
+    const Doubles p = doubles(L);
     double* out = Q.mutable_data();
     {
         py::gil_scoped_release release;
-        hesseform::hesseRows(pp, out, M);
+        hesseform::hesseRows(p.data, out, M);
     }
     return Q;
 }
