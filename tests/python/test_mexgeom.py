@@ -31,6 +31,13 @@ def made(args):
     return [value() if callable(value) else value for value in args.values()]
 
 
+class Unreadable:
+    """An object of which NumPy can make no array at all."""
+
+    def __array__(self, *args):
+        raise RuntimeError("no numbers here")
+
+
 def same_bits(a, b):
     return a.shape == b.shape and a.dtype == b.dtype and a.tobytes("F") == b.tobytes("F")
 
@@ -181,6 +188,7 @@ ERRORS = [
      "Bad number of input arguments."),
     ("stripfilt", sf(I=np.zeros((4, 4, 2))), ValueError, "I must be 2D array."),
     ("stripfilt", sf(I=EDGE.astype(np.int16)), TypeError, "I must be either double or uint8."),
+    ("stripfilt", sf(I=Unreadable()), TypeError, "I must be either double or uint8."),
     ("stripfilt", sf(I=sparse(EDGE)), TypeError, "I must not be sparse."),
     ("stripfilt", sf(I=big(2 ** 31, 2)), ValueError, "I is too large."),
     ("stripfilt", sf(h=np.array([1, 0, -1])), TypeError, "h must be double vector."),
@@ -384,6 +392,7 @@ def test_every_layout_gives_the_bits_of_fortran_order(name, call, layout):
     (lambda a: np.asfortranarray(a.astype(np.uint8)), False),
     (np.ascontiguousarray, True),
     (lambda a: np.asfortranarray(a)[:, ::2], True),
+    (lambda a: unaligned(np.asfortranarray(a)), True),
 ])
 def test_an_image_is_copied_only_when_not_column_major(prepare, copied):
     image = prepare(np.round(255 * RNG.random((1000, 1200))))
