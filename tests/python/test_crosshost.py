@@ -1,10 +1,7 @@
-"""The recorded calls of the cross-host comparison (tests/crosshost/crosshost_cases.m), made in
-GNU Octave with the Octave build of the commands and here with the Python module, give the same
-bytes: every output's shape and bits, every message. The arrays are handed over in Fortran order
-as recorded, and again in C order.
-
-MEXGEOM_OCTAVE_DIR names the folder of the Octave build (build/native/octave); without it, or
-without octave-cli, the comparison is skipped."""
+"""The recorded calls of the cross-host comparison (tests/crosshost/crosshost_cases.m) give in
+Python the bytes they give in GNU Octave (every output's shape and bits, every message), with the
+arrays in Fortran order as recorded and in C order. MEXGEOM_OCTAVE_DIR names the Octave build
+(build/native/octave); without it, or without octave-cli, the comparison is skipped."""
 
 import os
 import shutil

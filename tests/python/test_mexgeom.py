@@ -63,58 +63,26 @@ def line(**changed):
     return args["x"], args["A"], args["T"], args["E"]
 
 
+# Beyond the guide's examples (test_the_examples_of_the_guide): what the binding itself decides.
 EXAMPLES = [
-    ("patchcorr bilinear", lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3, [[3], [3]]), [[1.0]]),
-    ("patchcorr nearest", lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3, [[3], [3]], "nearest"),
-     [[0.5]]),
     ("patchcorr method by name", lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3, [3, 3],
                                                            method="nearest"), [[0.5]]),
     ("patchcorr 'Nearest' is bilinear",
      lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3, [3, 3], "Nearest"), [[1.0]]),
-    ("patchcorr weights 1 1 2, nearest", lambda: mexgeom.patchcorr(
-        X5, X5, SHIFT, [[0, 0.5, 1], [0, 0, 0], [1, 1, 2]], [3, 3], "nearest"), [[3 ** -0.5]]),
-    ("patchcorr weights 1 1 0, nearest: flat", lambda: mexgeom.patchcorr(
-        X5, X5, SHIFT, [[0, 0.5, 1], [0, 0, 0], [1, 1, 0]], [3, 3], "nearest"), [[NAN]]),
-    ("patchcorr two samples inside", lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3, [1.9, 3]),
-     [[NAN]]),
-    ("patchcorr position exactly 1", lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3, [2, 3]),
-     [[1.0]]),
-    ("patchcorr position exactly rows - 1", lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3,
-                                                                      [3.5, 3]), [[NAN]]),
-    ("patchcorr negative weight: beyond 1", lambda: 1.0 * (mexgeom.patchcorr(
-        X5, X5 ** 2, np.eye(3), [[0, 0.5, 1, 0], [0, 0, 0, 1], [1, 1, -1.5, 1]], [3, 3]) > 1),
+    ("patchcorr method not text", lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3, [3, 3], 7),
      [[1.0]]),
     ("patchcorr u 0 x 5 of another type", lambda: mexgeom.patchcorr(
         X5, X5, SHIFT, W3, np.zeros((0, 5), np.int8)), np.zeros((1, 5))),
     ("patchcorr u 3 x 0", lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3, np.zeros((3, 0))),
      np.zeros((1, 0))),
-    ("patchcorr W 3 x 0", lambda: mexgeom.patchcorr(X5, X5, SHIFT, np.zeros((3, 0)), [3, 3]),
-     [[NAN]]),
     ("pluckresid r", lambda: mexgeom.pluckresid(*line()), [[4.0], [0], [1], [-2]]),
-    ("pluckresid ends exchanged", lambda: mexgeom.pluckresid(
-        *line(E=LINE["E"][:, :, ::-1])), [[0.0], [4], [-2], [1]]),
-    ("pluckresid x4 moves nothing camera 2 sees",
-     lambda: mexgeom.pluckresid(*line(), jacobian=True)[1][2:, 3:], [[0.0], [0]]),
-    ("pluckresid N = 0", lambda: mexgeom.pluckresid(*line(A=np.zeros((6, 3, 0)),
-                                                         E=np.zeros((2, 0, 2)))), np.zeros((0, 1))),
-    ("pluckresid N = 0, J", lambda: mexgeom.pluckresid(
-        *line(A=np.zeros((6, 3, 0)), E=np.zeros((2, 0, 2))), jacobian=True)[1], np.zeros((0, 4))),
-    ("stripfilt along and away from an edge", lambda: mexgeom.stripfilt(
-        EDGE, [1, 0, -1], [[18, 18], [10.5, 5]], [[3, 3], [10.5, 5]]), [[100.0, 0]]),
-    ("stripfilt 3 taps along the first row", lambda: mexgeom.stripfilt(
-        EDGE, [1, 0, -1], [[1], [2]], [[1], [9]]), [[NAN]]),
     ("stripfilt 2 x 0", lambda: mexgeom.stripfilt(EDGE, 1, np.zeros((2, 0)), np.zeros((2, 0))),
      np.zeros((1, 0))),
-    ("xprod3 one pair", lambda: mexgeom.xprod3([[1, 0], [0, 1], [0, 0]]), [[0.0], [0], [1]]),
-    ("xprod3 columns", lambda: mexgeom.xprod3([[1, 0], [0, 1], [0, 0]], [[0, 0], [1, 0], [0, 1]]),
-     [[0.0, 1], [0, 0], [1, 0]]),
     ("xprod3 two 1-D vectors are columns", lambda: mexgeom.xprod3([1, 0, 0], [0, 1, 0]),
      [[0.0], [0], [1]]),
     ("xprod3 empty 0 x 5 x 2", lambda: mexgeom.xprod3(np.zeros((0, 5, 2))), np.zeros((0, 10))),
     ("xprod3 empty first, second not examined", lambda: mexgeom.xprod3(np.zeros((3, 0)), "no"),
      np.zeros((3, 0))),
-    ("hesseform", lambda: mexgeom.hesseform([[3, 4, 10], [-3, -4, 5], [0, 0, 1]]),
-     [[0.6, 0.8, 2], [-0.6, -0.8, 1], [NAN, NAN, np.inf]]),
     ("hesseform empty 5 x 0 of another type", lambda: mexgeom.hesseform(np.zeros((5, 0), int)),
      np.zeros((5, 0))),
 ]
@@ -151,8 +119,6 @@ def pr(**changed):
 ERRORS = [
     ("patchcorr", lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3), TypeError,
      "Bad number of input parameters."),
-    ("patchcorr", lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3, [3, 3], "nearest", 1), TypeError,
-     "Bad number of input parameters."),
     ("patchcorr", lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3, method="nearest"), TypeError,
      "Bad number of input parameters."),
     ("patchcorr", pc(X=X5.astype(np.float32)), TypeError, "X must be either double or uint8."),
@@ -164,13 +130,11 @@ ERRORS = [
     ("patchcorr", pc(Y=big(3, 2 ** 31)), ValueError, "Y is too large."),
     ("patchcorr", pc(H=np.eye(2)), ValueError, "H must be 3x3 matrix."),
     ("patchcorr", pc(H=np.eye(3, dtype=np.float32)), TypeError, "H must be a full double matrix."),
-    ("patchcorr", pc(H=sparse(np.eye(3))), TypeError, "H must be a full double matrix."),
     ("patchcorr", pc(W=W3[:2]), ValueError, "W must have 3 rows."),
     ("patchcorr", pc(W=np.array(W3, np.int64)), TypeError, "W must be a full double matrix."),
     ("patchcorr", pc(W=big(3, 2 ** 31)), ValueError, "W has too many columns."),
     ("patchcorr", pc(u=big(3, 2 ** 40)), MemoryError, "Out of memory."),
     ("patchcorr", pc(u=[[3], [3], [3]]), ValueError, "Bad size of u."),
-    ("patchcorr", pc(u=None), ValueError, "Bad size of u."),
     ("patchcorr", pc(u=np.array([[3], [3]], np.int32)), TypeError,
      "u must be a full double matrix."),
     ("pluckresid", lambda: mexgeom.pluckresid(*line()[:3]), TypeError, "4 inputs required."),
@@ -193,7 +157,6 @@ ERRORS = [
     ("stripfilt", sf(I=big(2 ** 31, 2)), ValueError, "I is too large."),
     ("stripfilt", sf(h=np.array([1, 0, -1])), TypeError, "h must be double vector."),
     ("stripfilt", sf(h=[1, -1]), ValueError, "Vector h must have odd length."),
-    ("stripfilt", sf(h=np.zeros(0)), ValueError, "Vector h must have odd length."),
     ("stripfilt", sf(h=sparse([[1.0, 0, -1]])), TypeError, "h must not be sparse."),
     ("stripfilt", sf(h=big(2 ** 31 + 1)), ValueError, "h is too long."),
     ("stripfilt", sf(u1=np.zeros((2, 1, 2))), ValueError, "Bad size(s) of u1, u2."),
@@ -211,8 +174,6 @@ ERRORS = [
      "Input must be a full double matrix."),
     ("xprod3", lambda: mexgeom.xprod3(np.zeros((3, 4)), np.zeros((3, 5))), ValueError,
      "Wrong size of input vectors."),
-    ("xprod3", lambda: mexgeom.xprod3(np.zeros((3, 4)), [[]]), ValueError,
-     "Wrong size of input vectors."),
     ("xprod3", lambda: mexgeom.xprod3(np.zeros((3, 4), np.float32), np.zeros((3, 4))), TypeError,
      "A must be a full double matrix."),
     ("xprod3", lambda: mexgeom.xprod3(np.zeros((3, 4)), sparse(np.zeros((3, 4)))()), TypeError,
@@ -220,8 +181,6 @@ ERRORS = [
     ("xprod3", lambda: mexgeom.xprod3(big(3, 2 ** 40), big(3, 2 ** 40)), MemoryError,
      "Out of memory."),
     ("hesseform", lambda: mexgeom.hesseform(), TypeError, "One input required."),
-    ("hesseform", lambda: mexgeom.hesseform(np.eye(3), np.eye(3)), TypeError,
-     "One input required."),
     ("hesseform", lambda: mexgeom.hesseform([3.0, 4, 10]), ValueError, "Input must be Mx3 matrix."),
     ("hesseform", lambda: mexgeom.hesseform(np.zeros((2, 3), np.uint8)), TypeError,
      "Input must be a full double matrix."),
@@ -285,9 +244,6 @@ SAME = [
     ("u of 2 x 6 x 10 is 2 x 60", lambda: mexgeom.patchcorr(
         IMAGE, IMAGE, AFFINE, WINDOW, POINTS.reshape(2, 6, 10, order="F")),
      lambda: mexgeom.patchcorr(IMAGE, IMAGE, AFFINE, WINDOW, POINTS)),
-    ("W of 3 x 7 x 7 is 3 x 49", lambda: mexgeom.patchcorr(
-        IMAGE, IMAGE, AFFINE, WINDOW.reshape(3, 7, 7, order="F"), POINTS),
-     lambda: mexgeom.patchcorr(IMAGE, IMAGE, AFFINE, WINDOW, POINTS)),
     ("a 1-D u is one point", lambda: mexgeom.patchcorr(IMAGE, IMAGE, AFFINE, WINDOW, [7.5, 9]),
      lambda: mexgeom.patchcorr(IMAGE, IMAGE, AFFINE, WINDOW, [[7.5], [9]])),
     ("x, A, T of any shape", lambda: mexgeom.pluckresid(
@@ -295,9 +251,6 @@ SAME = [
         LINES[3]), lambda: mexgeom.pluckresid(*LINES)),
     ("h of any shape", lambda: mexgeom.stripfilt(IMAGE, TAPS.reshape(1, 7, 1), ENDS, ENDS2),
      lambda: mexgeom.stripfilt(IMAGE, TAPS, ENDS, ENDS2)),
-    ("xprod3 of 3 x 5 x 2 is 3 x 10", lambda: mexgeom.xprod3(
-        WINDOW[:, :10].reshape(3, 5, 2, order="F"), WINDOW[:, 10:20]),
-     lambda: mexgeom.xprod3(WINDOW[:, :10], WINDOW[:, 10:20])),
     ("hesseform of 1 x 3 x 1 is 1 x 3", lambda: mexgeom.hesseform(WINDOW[:, :1].reshape(1, 3, 1)),
      lambda: mexgeom.hesseform(WINDOW[:, :1].T)),
 ]
@@ -341,18 +294,6 @@ def strided(a):
     return wide[..., 0]
 
 
-def reversed_strides(a):
-    return np.flip(np.flip(a).copy())
-
-
-def big_endian(a):
-    return a.astype(a.dtype.newbyteorder(">"))
-
-
-def with_imaginary_part(a):
-    return a + 3j if a.dtype == np.float64 else a
-
-
 def read_only(a):
     a = a.copy(order="F")
     a.flags.writeable = False
@@ -366,8 +307,11 @@ def unaligned(a):
     return b
 
 
-LAYOUTS = [np.ascontiguousarray, strided, reversed_strides, big_endian, with_imaginary_part,
-           read_only, unaligned, lambda a: a.tolist()]
+LAYOUTS = {"C order": np.ascontiguousarray, "strided": strided,
+           "reversed": lambda a: np.flip(np.flip(a).copy()),
+           "big-endian": lambda a: a.astype(a.dtype.newbyteorder(">")),
+           "complex": lambda a: a + 3j if a.dtype == np.float64 else a,
+           "read-only": read_only, "unaligned": unaligned, "lists": lambda a: a.tolist()}
 
 CALLS = [
     ("patchcorr", lambda p: mexgeom.patchcorr(p(IMAGE), p(IMAGE.astype(np.uint8)), p(AFFINE),
@@ -380,8 +324,7 @@ CALLS = [
 ]
 
 
-@pytest.mark.parametrize("layout", LAYOUTS, ids=["C order", "strided", "reversed", "big-endian",
-                                                 "complex", "read-only", "unaligned", "lists"])
+@pytest.mark.parametrize("layout", LAYOUTS.values(), ids=LAYOUTS.keys())
 @pytest.mark.parametrize("name, call", CALLS, ids=[c[0] for c in CALLS])
 def test_every_layout_gives_the_bits_of_fortran_order(name, call, layout):
     assert same_bits(call(layout), call(np.asfortranarray))
