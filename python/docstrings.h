@@ -116,7 +116,7 @@ inline constexpr const char* kXprod3Doc = R"(xprod3(A, B=None)
 Vector products of 3-vectors: MATLAB's xprod3(P) and xprod3(A, B), with the same numbers bit for
 bit and the same shapes.
 
-xprod3(P)     P 3 x 2 float64: returns the 3 x 1 product P[:, 0] x P[:, 1].
+xprod3(P)     P 3 x 2 float64: returns the 3 x 1 product P[:, 0] x P[:, 1] (B=None alike).
 xprod3(A, B)  A, B 3 x N float64: returns the 3 x N array whose column k is A[:, k] x B[:, k].
 
 Each component is one product minus another, (a2 b3 - a3 b2, a3 b1 - a1 b3, a1 b2 - a2 b1), so

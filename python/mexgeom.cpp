@@ -173,7 +173,8 @@ py::object stripfilt(const py::args& args, const py::kwargs& kwargs) {
 py::object xprod3(const py::args& args, const py::kwargs& kwargs) {
     enum { IN_A, IN_B, SLOTS };
     py::object in[SLOTS];
-    const int nrhs = bind("xprod3", args, kwargs, {"A", "B"}, SLOTS, in);
+    int nrhs = bind("xprod3", args, kwargs, {"A", "B"}, SLOTS, in);
+    if (nrhs == 2 && in[IN_B].is_none()) nrhs = 1;  // B=None: the one-input form
     if (nrhs != 1 && nrhs != 2) countError("One or two input arguments required.");
 
     const Arg A = describe(in[IN_A]);

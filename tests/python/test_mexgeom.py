@@ -78,6 +78,8 @@ EXAMPLES = [
     ("pluckresid r", lambda: mexgeom.pluckresid(*line()), [[4.0], [0], [1], [-2]]),
     ("stripfilt 2 x 0", lambda: mexgeom.stripfilt(EDGE, 1, np.zeros((2, 0)), np.zeros((2, 0))),
      np.zeros((1, 0))),
+    ("xprod3 B=None is the one-input form",
+     lambda: mexgeom.xprod3([[1, 0], [0, 1], [0, 0]], B=None), [[0.0], [0], [1]]),
     ("xprod3 two 1-D vectors are columns", lambda: mexgeom.xprod3([1, 0, 0], [0, 1, 0]),
      [[0.0], [0], [1]]),
     ("xprod3 empty 0 x 5 x 2", lambda: mexgeom.xprod3(np.zeros((0, 5, 2))), np.zeros((0, 10))),
