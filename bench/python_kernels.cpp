@@ -1,15 +1,16 @@
 // mexgeom_bench: the kernels called directly from C++, for bench/bench_python.py to time the Python
 // module against. Each function makes `calls` calls of one command's kernel on arrays the script
 // has already laid out column-major (a NumPy array in Fortran order, float64 or, for images,
-// uint8) into an output allocated once beforehand, on the calling thread with the GIL released,
+// uint8), into output arrays the script made once beforehand with NumPy (so that they lie in
+// memory of the same kind as the module's outputs), on the calling thread with the GIL released,
 // and returns the seconds they took together.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
-#include <vector>
 
 #include "cross.h"
 #include "hesse_rows.h"
@@ -40,6 +41,12 @@ const double* numbers(const Doubles& a) {
     return static_cast<const double*>(storage(a));
 }
 
+// An output of at least n doubles.
+double* output(Doubles& a, std::size_t n) {
+    if (static_cast<std::size_t>(a.size()) < n) throw py::value_error("output too small");
+    return a.mutable_data();
+}
+
 }  // namespace
 
 // The kernels called directly, one function per command.
@@ -55,52 +62,52 @@ double seconds(int calls, const Call& call) {
 }
 
 double patchcorr(const py::array& X, const py::array& Y, const Doubles& H, const Doubles& W,
-                 const Doubles& u, bool nearest, int calls) {
+                 const Doubles& u, bool nearest, Doubles out, int calls) {
     const mexgeom::ImageView x = view(X), y = view(Y);
     const auto K = static_cast<std::size_t>(u.size() / 2);
     const auto nW = static_cast<int32_t>(W.size() / 3);
-    std::vector<double> scores(K);
+    double* scores = output(out, K);
     const int mode = nearest ? patchcorr::kNearest : patchcorr::kBilinear;
     return seconds(calls, [&] {
         patchcorr::scoreAll(x, y, numbers(u), K, numbers(H), numbers(W), nW, mode,
-                            std::numeric_limits<double>::quiet_NaN(), scores.data());
+                            std::numeric_limits<double>::quiet_NaN(), scores);
     });
 }
 
 double stripfilt(const py::array& I, const Doubles& h, const Doubles& u1, const Doubles& u2,
-                 int calls) {
+                 Doubles out, int calls) {
     const mexgeom::ImageView image = view(I);
     const auto K = static_cast<std::size_t>(u1.size() / 2);
-    std::vector<double> responses(K);
+    double* responses = output(out, K);
     const auto m = static_cast<int32_t>((h.size() - 1) / 2);
     return seconds(calls, [&] {
-        stripfilt::filterAll(image, numbers(h), m, numbers(u1), numbers(u2), K, responses.data());
+        stripfilt::filterAll(image, numbers(h), m, numbers(u1), numbers(u2), K, responses);
     });
 }
 
 double pluckresid(const Doubles& x, const Doubles& A, const Doubles& T, const Doubles& E,
-                  bool jacobian, int calls) {
+                  bool jacobian, Doubles rOut, Doubles JOut, int calls) {
     const auto N = static_cast<int32_t>(E.size() / 4);
-    std::vector<double> r(2 * static_cast<std::size_t>(N)), J(4 * r.size());
+    double* r = output(rOut, 2 * static_cast<std::size_t>(N));
+    double* J = output(JOut, jacobian ? 8 * static_cast<std::size_t>(N) : 0);
     return seconds(calls, [&] {
         if (jacobian)
-            pluckresid::objJacobian(r.data(), J.data(), numbers(x), numbers(A), numbers(T),
-                                    numbers(E), N);
+            pluckresid::objJacobian(r, J, numbers(x), numbers(A), numbers(T), numbers(E), N);
         else
-            pluckresid::obj(r.data(), numbers(x), numbers(A), numbers(T), numbers(E), N);
+            pluckresid::obj(r, numbers(x), numbers(A), numbers(T), numbers(E), N);
     });
 }
 
-double xprod3(const Doubles& A, const Doubles& B, int calls) {
+double xprod3(const Doubles& A, const Doubles& B, Doubles out, int calls) {
     const auto n = static_cast<std::size_t>(A.size() / 3);
-    std::vector<double> C(3 * n);
-    return seconds(calls, [&] { xprod3::crossColumns(numbers(A), numbers(B), C.data(), n); });
+    double* C = output(out, 3 * n);
+    return seconds(calls, [&] { xprod3::crossColumns(numbers(A), numbers(B), C, n); });
 }
 
-double hesseform(const Doubles& L, int calls) {
+double hesseform(const Doubles& L, Doubles out, int calls) {
     const auto M = static_cast<std::size_t>(L.size() / 3);
-    std::vector<double> Q(3 * M);
-    return seconds(calls, [&] { hesseform::hesseRows(numbers(L), Q.data(), M); });
+    double* Q = output(out, 3 * M);
+    return seconds(calls, [&] { hesseform::hesseRows(numbers(L), Q, M); });
 }
 
 }  // namespace
