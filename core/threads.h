@@ -1,6 +1,7 @@
 // Threads on request: a command runs on the calling thread unless the environment variable
 // MEXGEOM_THREADS asks for more, read at each call so that setenv in MATLAB or Octave takes
-// effect at once. Nothing is kept between calls.
+// effect at once (the Python module takes the same counts from its threads= argument instead).
+// Nothing is kept between calls.
 //
 //   unset, empty, 1, or not a positive integer   one thread: the calling thread alone
 //   N                                            up to N threads, the calling thread among them
@@ -109,17 +110,24 @@ void runShares(std::size_t count, unsigned threads, const Work& work) noexcept {
     runChunks(count, std::clamp<std::size_t>(count / (4 * threads), 1, kChunk), threads, work);
 }
 
-// Runs work(begin, end) over [0, count): on the calling thread alone, without reading the
-// switch, when fewer than 2 x itemsPerThread items would not repay starting a thread; else on
-// as many threads as asked for, at most one per itemsPerThread items.
-template <typename Work>
-void forShares(std::size_t count, std::size_t itemsPerThread, const Work& work) noexcept {
+// Runs work(begin, end) over [0, count): on the calling thread alone, without asking how many
+// threads are wanted, when fewer than 2 x itemsPerThread items would not repay starting a thread;
+// else on as many threads as wanted() answers, at most one per itemsPerThread items.
+template <typename Wanted, typename Work>
+void forShares(std::size_t count, std::size_t itemsPerThread, const Wanted& wanted,
+               const Work& work) noexcept {
     itemsPerThread = std::max<std::size_t>(itemsPerThread, 1);
     if (count / 2 < itemsPerThread) return work(std::size_t{0}, count);
     const std::size_t useful = count / itemsPerThread;
-    const unsigned threads =
-        static_cast<unsigned>(std::min<std::size_t>(threadsRequested(), useful));
+    const unsigned threads = static_cast<unsigned>(std::min<std::size_t>(wanted(), useful));
     runShares(count, threads, work);
+}
+
+// The same with the thread count that MEXGEOM_THREADS asks for, read only by calls large enough
+// to be shared.
+template <typename Work>
+void forShares(std::size_t count, std::size_t itemsPerThread, const Work& work) noexcept {
+    forShares(count, itemsPerThread, threadsRequested, work);
 }
 
 }  // namespace mexgeom

@@ -1,11 +1,11 @@
 // patchcorr(X, Y, H, W, u [, method]): for each point (column) of u, the weighted correlation of
 // the window W about the point in image X with the window about its image under the homography H
 // in image Y. Returns a 1 x K row; NaN where a score is undefined.
-#include <algorithm>
 #include <cstring>
 
 #include "gateway.h"
 #include "ncc.h"
+#include "ncc_shares.h"
 #include "threads.h"
 
 namespace {
@@ -19,13 +19,6 @@ int readMode(int nrhs, const mxArray* prhs[]) {
     char text[19] = {};
     mxGetString(prhs[IN_METHOD], text, sizeof text);
     return std::memcmp(text, "nearest", 8) == 0 ? patchcorr::kNearest : patchcorr::kBilinear;
-}
-
-// A thread repays its start from about kSamplesPerThread window samples (measured by
-// bench_patchcorr's threshold benchmarks); a point costs about as many samples as its window has.
-constexpr size_t kSamplesPerThread = 40000;
-size_t pointsPerThread(int32_t nW) {
-    return kSamplesPerThread / std::max<size_t>(static_cast<size_t>(nW), 1);
 }
 
 }  // namespace
@@ -67,7 +60,7 @@ extern "C" void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[
     // the host's own NaN, fetched here, on the calling thread.
     const double *points = mxGetPr(u), *homography = mxGetPr(H), *window = mxGetPr(W);
     const double undefined = mxGetNaN();
-    mexgeom::forShares(K, pointsPerThread(nW), [&](size_t begin, size_t end) {
+    mexgeom::forShares(K, patchcorr::pointsPerThread(nW), [&](size_t begin, size_t end) {
         patchcorr::scoreAll(X, Y, points + 2 * begin, end - begin, homography, window, nW, mode,
                             undefined, scores + begin);
     });

@@ -1,10 +1,10 @@
 // stripfilt(I, h, u1, u2): for each segment, from column k of u1 to column k of u2 (1-based row
 // and column positions), the response of the odd-length filter h applied across the segment in
 // image I and averaged along it. Returns a 1 x K row; NaN where a segment has no response.
-#include <algorithm>
 
 #include "gateway.h"
 #include "imgraduv.h"
+#include "imgraduv_shares.h"
 #include "threads.h"
 
 namespace {
@@ -14,14 +14,6 @@ enum { IN_I, IN_H, IN_U1, IN_U2, IN_COUNT };
 bool isTwoRowMatrix(const mxArray* u) {
     return static_cast<size_t>(mxGetNumberOfDimensions(u)) == 2 && mxIsDouble(u) &&
            static_cast<size_t>(mxGetM(u)) == 2;
-}
-
-// A thread repays its start from about kTapsPerThread taps of segments (measured by
-// bench_stripfilt's threshold benchmarks, on segments 10 to 100 long); each tap is a line of
-// samples along its segment.
-constexpr size_t kTapsPerThread = 2000;
-size_t segmentsPerThread(size_t taps) {
-    return kTapsPerThread / std::max<size_t>(taps, 1);
 }
 
 }  // namespace
@@ -59,7 +51,7 @@ extern "C" void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[
     const double* first = mxGetPr(u1);
     const double* second = mxGetPr(u2);
     double* out = mxGetPr(plhs[0]);
-    mexgeom::forShares(K, segmentsPerThread(T), [&](size_t begin, size_t end) {
+    mexgeom::forShares(K, stripfilt::segmentsPerThread(T), [&](size_t begin, size_t end) {
         stripfilt::filterAll(image, taps, m, first + 2 * begin, second + 2 * begin, end - begin,
                              out + begin);
     });

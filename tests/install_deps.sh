@@ -12,13 +12,18 @@
 # not by the aarch64 cross GCC, which Debian cannot install beside g++-multilib; qemu-user runs it
 # (named by the build, so no binfmt registration is needed). The Windows build is made by
 # MinGW-w64 of the posix thread model, whose C++ library has the std::mutex that GoogleTest needs,
-# and run by wine64.
+# and run by wine64. The Python module: pybind11 and Python's headers to build it, setuptools and
+# wheel for pip to build it offline against these packages (no build isolation), venv for the
+# environment the tests install it into, NumPy, pytest and SciPy (sparse matrices) for its tests,
+# Matplotlib for its example.
 set -euo pipefail
 octave_packages=(cmake make g++ octave liboctave-dev gnuplot fonts-freefont-otf ghostscript
                  octave-parallel)
 test_packages=(g++-multilib qemu-user googletest libgtest-dev libbenchmark-dev valgrind clang
                libclang-rt-14-dev binutils libc6-dev-arm64-cross libstdc++-12-dev-arm64-cross
-               binutils-aarch64-linux-gnu g++-mingw-w64-x86-64-posix wine wine64)
+               binutils-aarch64-linux-gnu g++-mingw-w64-x86-64-posix wine wine64
+               pybind11-dev python3-pybind11 python3-dev python3-venv python3-setuptools
+               python3-wheel python3-numpy python3-pytest python3-scipy python3-matplotlib)
 case "${1:-}" in
     octave) packages=("${octave_packages[@]}") ;;
     "") packages=("${octave_packages[@]}" "${test_packages[@]}") ;;

@@ -90,32 +90,52 @@ TEST(Threads, EveryItemIsWorkedOnceInWholeChunks) {
 }
 
 // Small calls run on the calling thread in one piece whatever the switch says; large ones are
-// cut into chunks only when threads are asked for.
+// cut into chunks only when threads are asked for. A count given by the caller (the Python
+// module's threads=) stands in for the switch, and is asked for only by calls large enough.
 TEST(Threads, SmallCallsAndTheDefaultRunInOnePiece) {
     const struct {
         const char* setting;
         size_t count, perThread;
         bool split;
+        unsigned given;  // 0: the switch decides
     } cases[] = {
-        {nullptr, 100000, 10, false}, {"1", 100000, 10, false}, {"junk", 100000, 10, false},
-        {"8", 19, 10, false},         {"8", 20, 10, true},      {"auto", 20, 10, true},
-        {"8", 100000, 0, true},
+        {nullptr, 100000, 10, false, 0}, {"1", 100000, 10, false, 0},
+        {"junk", 100000, 10, false, 0},  {"8", 19, 10, false, 0},
+        {"8", 20, 10, true, 0},          {"auto", 20, 10, true, 0},
+        {"8", 100000, 0, true, 0},       {"8", 100000, 10, false, 1},
+        {nullptr, 100000, 10, true, 3},  {nullptr, 19, 10, false, 8},
+        {nullptr, 20, 10, true, 8},
     };
     for (const auto& c : cases) {
+        bool asked = false;
         const size_t pieces = support::withThreads(c.setting, [&] {
             std::mutex mutex;
             size_t calls = 0;
-            mexgeom::forShares(c.count, c.perThread, [&](size_t, size_t) {
+            const auto work = [&](size_t, size_t) {
                 std::lock_guard<std::mutex> lock(mutex);
                 ++calls;
-            });
+            };
+            if (c.given == 0) {
+                mexgeom::forShares(c.count, c.perThread, work);
+            } else {
+                mexgeom::forShares(
+                    c.count, c.perThread,
+                    [&] {
+                        asked = true;
+                        return c.given;
+                    },
+                    work);
+            }
             return calls;
         });
         // "auto" on a one-processor machine asks for one thread.
         const bool single =
             c.setting && std::string(c.setting) == "auto" && mexgeom::processorCount() == 1;
-        EXPECT_EQ(pieces > 1, c.split && !single)
-            << (c.setting ? c.setting : "(unset)") << ", " << c.count << " items";
+        const std::string where = std::string(c.setting ? c.setting : "(unset)") + ", " +
+                                  std::to_string(c.count) + " items, given " +
+                                  std::to_string(c.given);
+        EXPECT_EQ(pieces > 1, c.split && !single) << where;
+        EXPECT_EQ(asked, c.given != 0 && c.count / 2 >= std::max<size_t>(c.perThread, 1)) << where;
     }
 }
 

@@ -1,0 +1,426 @@
+"""The Python module against the commands' documented answers and messages, and what is its own:
+how arrays of every layout and element type are read, thread counts, calls from Python threads."""
+
+import doctest
+import sys
+import threading
+import tracemalloc
+from concurrent.futures import ThreadPoolExecutor
+from pathlib import Path
+
+import numpy as np
+import pytest
+
+import mexgeom
+
+MESSAGES = Path(__file__).resolve().parents[1] / "messages.txt"
+GUIDE = Path(__file__).resolve().parents[2] / "python" / "README.md"
+
+
+def big(*shape):
+    """A float64 array of any size that takes no memory (every element the same)."""
+    return np.broadcast_to(np.zeros(1), shape)
+
+
+def sparse(a):
+    """A SciPy sparse matrix, made when the call is (tests/install_deps.sh installs SciPy)."""
+    return lambda: pytest.importorskip("scipy.sparse").csr_matrix(a)
+
+
+def made(args):
+    return [value() if callable(value) else value for value in args.values()]
+
+
+class Unreadable:
+    """An object of which NumPy can make no array at all."""
+
+    def __array__(self, *args):
+        raise RuntimeError("no numbers here")
+
+
+def same_bits(a, b):
+    return a.shape == b.shape and a.dtype == b.dtype and a.tobytes("F") == b.tobytes("F")
+
+
+# The worked examples of the documentation.
+X5 = np.arange(25.0).reshape(5, 5, order="F")  # element (r, c), 0-based, is r + 5c
+SHIFT = [[1, 0, 0.5], [0, 1, 0], [0, 0, 1]]  # half a row down
+W3 = [[0, 0.5, 1], [0, 0, 0], [1, 1, 1]]
+LINE = dict(
+    x=[1.0, 2, 3, 4],
+    A=np.stack([np.array([[1.0, -1, 0, 0, 0, 0], [0, 0, -2, 0, 0, 0], [0, 0, 0, 0, 0, -5]]).T,
+                np.array([[0.0] * 6, [-1.0, 0, 0, 0, 0, 0], [0, 0, 0, -3.0, 0, 0]]).T], axis=2),
+    T=np.reshape([0.0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 0, 0, 1, 0, 0],
+                 (3, 4, 2), order="F"),
+    E=np.reshape([1.0, 3, 7, 2, -3, 1, 0, 5], (2, 2, 2), order="F"))
+EDGE = np.zeros((20, 20))
+EDGE[:, 10:] = 100  # an edge between columns 10 and 11
+NAN = np.nan
+
+
+def line(**changed):
+    args = dict(LINE, **changed)
+    return args["x"], args["A"], args["T"], args["E"]
+
+
+# Beyond the guide's examples (test_the_examples_of_the_guide): what the binding itself decides.
+EXAMPLES = [
+    ("patchcorr method by name", lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3, [3, 3],
+                                                           method="nearest"), [[0.5]]),
+    ("patchcorr 'Nearest' is bilinear",
+     lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3, [3, 3], "Nearest"), [[1.0]]),
+    ("patchcorr method not text", lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3, [3, 3], 7),
+     [[1.0]]),
+    ("patchcorr u 0 x 5 of another type", lambda: mexgeom.patchcorr(
+        X5, X5, SHIFT, W3, np.zeros((0, 5), np.int8)), np.zeros((1, 5))),
+    ("patchcorr u 3 x 0", lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3, np.zeros((3, 0))),
+     np.zeros((1, 0))),
+    ("pluckresid r", lambda: mexgeom.pluckresid(*line()), [[4.0], [0], [1], [-2]]),
+    ("stripfilt 2 x 0", lambda: mexgeom.stripfilt(EDGE, 1, np.zeros((2, 0)), np.zeros((2, 0))),
+     np.zeros((1, 0))),
+    ("xprod3 B=None is the one-input form",
+     lambda: mexgeom.xprod3([[1, 0], [0, 1], [0, 0]], B=None), [[0.0], [0], [1]]),
+    ("xprod3 two 1-D vectors are columns", lambda: mexgeom.xprod3([1, 0, 0], [0, 1, 0]),
+     [[0.0], [0], [1]]),
+    ("xprod3 empty 0 x 5 x 2", lambda: mexgeom.xprod3(np.zeros((0, 5, 2))), np.zeros((0, 10))),
+    ("xprod3 empty first, second not examined", lambda: mexgeom.xprod3(np.zeros((3, 0)), "no"),
+     np.zeros((3, 0))),
+    ("hesseform empty 5 x 0 of another type", lambda: mexgeom.hesseform(np.zeros((5, 0), int)),
+     np.zeros((5, 0))),
+]
+
+
+@pytest.mark.parametrize("name, call, expected", EXAMPLES, ids=[e[0] for e in EXAMPLES])
+def test_documented_answers(name, call, expected):
+    got = call()
+    expected = np.asarray(expected)
+    assert got.shape == expected.shape
+    np.testing.assert_allclose(got, expected, rtol=1e-12, atol=0, equal_nan=True)
+
+
+def test_the_examples_of_the_guide():
+    failures, tried = doctest.testfile(str(GUIDE), module_relative=False,
+                                       optionflags=doctest.NORMALIZE_WHITESPACE)
+    assert failures == 0 and tried >= 10
+
+
+def pc(**changed):
+    args = dict(dict(X=X5, Y=X5, H=SHIFT, W=W3, u=[[3], [3]]), **changed)
+    return lambda: mexgeom.patchcorr(*made(args))
+
+
+def sf(**changed):
+    args = dict(dict(I=EDGE, h=[1, 0, -1], u1=[[18], [10.5]], u2=[[3], [10.5]]), **changed)
+    return lambda: mexgeom.stripfilt(*made(args))
+
+
+def pr(**changed):
+    return lambda: mexgeom.pluckresid(*made(dict(zip("xATE", line(**changed)))))
+
+
+ERRORS = [
+    ("patchcorr", lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3), TypeError,
+     "Bad number of input parameters."),
+    ("patchcorr", lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3, method="nearest"), TypeError,
+     "Bad number of input parameters."),
+    ("patchcorr", pc(X=X5.astype(np.float32)), TypeError, "X must be either double or uint8."),
+    ("patchcorr", pc(X="abc"), TypeError, "X must be either double or uint8."),
+    ("patchcorr", pc(X=sparse(X5)), TypeError, "X must not be sparse."),
+    ("patchcorr", pc(X=big(2 ** 31, 1)), ValueError, "X is too large."),
+    ("patchcorr", pc(Y=[[True]]), TypeError, "Y must be either double or uint8."),
+    ("patchcorr", pc(Y=sparse(X5)), TypeError, "Y must not be sparse."),
+    ("patchcorr", pc(Y=big(3, 2 ** 31)), ValueError, "Y is too large."),
+    ("patchcorr", pc(H=np.eye(2)), ValueError, "H must be 3x3 matrix."),
+    ("patchcorr", pc(H=np.eye(3, dtype=np.float32)), TypeError, "H must be a full double matrix."),
+    ("patchcorr", pc(W=W3[:2]), ValueError, "W must have 3 rows."),
+    ("patchcorr", pc(W=np.array(W3, np.int64)), TypeError, "W must be a full double matrix."),
+    ("patchcorr", pc(W=big(3, 2 ** 31)), ValueError, "W has too many columns."),
+    ("patchcorr", pc(u=big(3, 2 ** 40)), MemoryError, "Out of memory."),
+    ("patchcorr", pc(u=[[3], [3], [3]]), ValueError, "Bad size of u."),
+    ("patchcorr", pc(u=np.array([[3], [3]], np.int32)), TypeError,
+     "u must be a full double matrix."),
+    ("pluckresid", lambda: mexgeom.pluckresid(*line()[:3]), TypeError, "4 inputs required."),
+    ("pluckresid", pr(x=np.arange(4)), TypeError, "x must be a full double array."),
+    ("pluckresid", pr(x=[1.0, 2, 3]), ValueError, "x must have at least 4 elements."),
+    ("pluckresid", pr(A=LINE["A"].astype(np.float32)), TypeError, "A must be a full double array."),
+    ("pluckresid", pr(A=LINE["A"][:, :, :1]), ValueError, "A must have at least 18N elements."),
+    ("pluckresid", pr(T=sparse(np.ones((3, 8)))), TypeError, "T must be a full double array."),
+    ("pluckresid", pr(T=LINE["T"].ravel()[:23]), ValueError, "T must have at least 24 elements."),
+    ("pluckresid", pr(E=LINE["E"].astype(np.uint8)), TypeError, "E must be a full double array."),
+    ("pluckresid", pr(E=np.zeros((2, 2))), ValueError, "E must have at least 4N elements."),
+    ("pluckresid", pr(A=big(6, 3, 2 ** 31), E=big(2, 2 ** 31, 2)), ValueError,
+     "E has too many columns."),
+    ("stripfilt", lambda: mexgeom.stripfilt(EDGE, 1, [1, 1]), TypeError,
+     "Bad number of input arguments."),
+    ("stripfilt", sf(I=np.zeros((4, 4, 2))), ValueError, "I must be 2D array."),
+    ("stripfilt", sf(I=EDGE.astype(np.int16)), TypeError, "I must be either double or uint8."),
+    ("stripfilt", sf(I=Unreadable()), TypeError, "I must be either double or uint8."),
+    ("stripfilt", sf(I=sparse(EDGE)), TypeError, "I must not be sparse."),
+    ("stripfilt", sf(I=big(2 ** 31, 2)), ValueError, "I is too large."),
+    ("stripfilt", sf(h=np.array([1, 0, -1])), TypeError, "h must be double vector."),
+    ("stripfilt", sf(h=[1, -1]), ValueError, "Vector h must have odd length."),
+    ("stripfilt", sf(h=sparse([[1.0, 0, -1]])), TypeError, "h must not be sparse."),
+    ("stripfilt", sf(h=big(2 ** 31 + 1)), ValueError, "h is too long."),
+    ("stripfilt", sf(u1=np.zeros((2, 1, 2))), ValueError, "Bad size(s) of u1, u2."),
+    ("stripfilt", sf(u2=np.array([[3], [10]])), TypeError, "Bad size(s) of u1, u2."),
+    ("stripfilt", sf(u1=[[18], [10.5], [1]]), ValueError, "Bad size(s) of u1, u2."),
+    ("stripfilt", sf(u2=[[3, 3], [10.5, 5]]), ValueError, "Bad size(s) of u1, u2."),
+    ("stripfilt", sf(u1=sparse([[18], [10.5]])), TypeError, "u1 must not be sparse."),
+    ("stripfilt", sf(u2=sparse([[3], [10.5]])), TypeError, "u2 must not be sparse."),
+    ("stripfilt", sf(u1=big(2, 2 ** 40), u2=big(2, 2 ** 40)), MemoryError, "Out of memory."),
+    ("xprod3", lambda: mexgeom.xprod3(), TypeError, "One or two input arguments required."),
+    ("xprod3", lambda: mexgeom.xprod3(np.eye(3), np.eye(3), np.eye(3)), TypeError,
+     "One or two input arguments required."),
+    ("xprod3", lambda: mexgeom.xprod3(np.zeros((2, 3))), ValueError, "Input must be 3x2 vector."),
+    ("xprod3", lambda: mexgeom.xprod3(np.zeros((3, 2), np.int64)), TypeError,
+     "Input must be a full double matrix."),
+    ("xprod3", lambda: mexgeom.xprod3(np.zeros((3, 4)), np.zeros((3, 5))), ValueError,
+     "Wrong size of input vectors."),
+    ("xprod3", lambda: mexgeom.xprod3(np.zeros((3, 4), np.float32), np.zeros((3, 4))), TypeError,
+     "A must be a full double matrix."),
+    ("xprod3", lambda: mexgeom.xprod3(np.zeros((3, 4)), sparse(np.zeros((3, 4)))()), TypeError,
+     "B must be a full double matrix."),
+    ("xprod3", lambda: mexgeom.xprod3(big(3, 2 ** 40), big(3, 2 ** 40)), MemoryError,
+     "Out of memory."),
+    ("hesseform", lambda: mexgeom.hesseform(), TypeError, "One input required."),
+    ("hesseform", lambda: mexgeom.hesseform([3.0, 4, 10]), ValueError, "Input must be Mx3 matrix."),
+    ("hesseform", lambda: mexgeom.hesseform(np.zeros((2, 3), np.uint8)), TypeError,
+     "Input must be a full double matrix."),
+    ("hesseform", lambda: mexgeom.hesseform(big(2 ** 40, 3)), MemoryError, "Out of memory."),
+]
+
+
+@pytest.mark.parametrize("command, call, kind, message", ERRORS,
+                         ids=[f"{e[0]}: {e[3]}" for e in ERRORS])
+def test_messages(command, call, kind, message):
+    with pytest.raises(kind) as raised:
+        call()
+    assert str(raised.value) == message
+
+
+def test_every_message_is_in_the_table():
+    """The messages are the commands' own, and the table reaches each one (but an output of
+    pluckresid, whose largest size NumPy may well allocate)."""
+    documented = {}
+    for entry in MESSAGES.read_text().splitlines():
+        command, message = entry.split(": ", 1)
+        documented.setdefault(command, set()).add(message)
+    documented["pluckresid"].discard("Out of memory.")
+    tested = {}
+    for command, _, _, message in ERRORS:
+        tested.setdefault(command, set()).add(message)
+    assert tested == documented
+
+
+@pytest.mark.parametrize("call, message", [
+    (lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3, [3, 3], threads_=2),
+     "patchcorr() got an unexpected keyword argument 'threads_'"),
+    (lambda: mexgeom.hesseform(np.eye(3), L=np.eye(3)),
+     "hesseform() got multiple values for argument 'L'"),
+])
+def test_python_argument_errors(call, message):
+    with pytest.raises(TypeError) as raised:
+        call()
+    assert str(raised.value) == message
+
+
+# ---- element types and layouts ---------------------------------------------------------------
+
+RNG = np.random.default_rng(20)
+IMAGE = np.round(255 * RNG.random((40, 50)))  # whole numbers: float64 and uint8 hold the same
+WINDOW = np.vstack([np.repeat(np.arange(-3.0, 4), 7), np.tile(np.arange(-3.0, 4), 7),
+                    RNG.random(49)])
+AFFINE = np.array([[1.02, 0.05, -1], [-0.03, 0.98, 1.5], [0, 0, 1]])
+POINTS = np.vstack([1 + 39 * RNG.random(60), 1 + 49 * RNG.random(60)])
+ENDS = np.vstack([45 * RNG.random(30) - 2, 55 * RNG.random(30) - 2])
+ENDS2 = ENDS + 20 * RNG.random((2, 30)) - 10
+TAPS = RNG.random(7) - 0.5
+LINES = (RNG.normal(size=4), RNG.normal(size=(6, 3, 9)), RNG.normal(size=(3, 4, 2)),
+         100 * RNG.random((2, 9, 2)))
+
+# Two calls that must give the same bits: how shapes read as host arrays.
+SAME = [
+    ("an M x N x 3 image is M x 3N", lambda: mexgeom.patchcorr(
+        IMAGE.reshape(40, 25, 2, order="F"), IMAGE, AFFINE, WINDOW, POINTS),
+     lambda: mexgeom.patchcorr(IMAGE, IMAGE, AFFINE, WINDOW, POINTS)),
+    ("u of 2 x 6 x 10 is 2 x 60", lambda: mexgeom.patchcorr(
+        IMAGE, IMAGE, AFFINE, WINDOW, POINTS.reshape(2, 6, 10, order="F")),
+     lambda: mexgeom.patchcorr(IMAGE, IMAGE, AFFINE, WINDOW, POINTS)),
+    ("a 1-D u is one point", lambda: mexgeom.patchcorr(IMAGE, IMAGE, AFFINE, WINDOW, [7.5, 9]),
+     lambda: mexgeom.patchcorr(IMAGE, IMAGE, AFFINE, WINDOW, [[7.5], [9]])),
+    ("x, A, T of any shape", lambda: mexgeom.pluckresid(
+        LINES[0].reshape(2, 2, order="F"), LINES[1].reshape(18, 9, order="F"), LINES[2].ravel("F"),
+        LINES[3]), lambda: mexgeom.pluckresid(*LINES)),
+    ("h of any shape", lambda: mexgeom.stripfilt(IMAGE, TAPS.reshape(1, 7, 1), ENDS, ENDS2),
+     lambda: mexgeom.stripfilt(IMAGE, TAPS, ENDS, ENDS2)),
+    ("hesseform of 1 x 3 x 1 is 1 x 3", lambda: mexgeom.hesseform(WINDOW[:, :1].reshape(1, 3, 1)),
+     lambda: mexgeom.hesseform(WINDOW[:, :1].T)),
+]
+
+
+@pytest.mark.parametrize("name, one, other", SAME, ids=[s[0] for s in SAME])
+def test_shapes_read_as_host_arrays(name, one, other):
+    assert same_bits(one(), other())
+
+
+def image_calls(dtype):
+    image = IMAGE.astype(dtype)
+    return [lambda: mexgeom.patchcorr(image, IMAGE, AFFINE, WINDOW, POINTS),
+            lambda: mexgeom.patchcorr(IMAGE, image, AFFINE, WINDOW, POINTS, "nearest"),
+            lambda: mexgeom.stripfilt(image, TAPS, ENDS, ENDS2)]
+
+
+@pytest.mark.parametrize("dtype", [np.float64, np.uint8])
+def test_images_of_every_accepted_type_give_the_float64_bits(dtype):
+    for call, want in zip(image_calls(dtype), image_calls(np.float64)):
+        assert same_bits(call(), want())
+
+
+@pytest.mark.parametrize("dtype", [np.float32, np.uint16, np.int8, np.int16, np.int32, np.int64,
+                                   np.uint32, np.uint64, np.float16, np.longdouble, np.complex64,
+                                   np.bool_, object, "U3", "V8"])
+def test_images_of_other_types_are_refused(dtype):
+    image = np.zeros((8, 8), dtype)
+    cases = [(lambda: mexgeom.patchcorr(image, IMAGE, AFFINE, WINDOW, POINTS), "X"),
+             (lambda: mexgeom.patchcorr(IMAGE, image, AFFINE, WINDOW, POINTS), "Y"),
+             (lambda: mexgeom.stripfilt(image, TAPS, ENDS, ENDS), "I")]
+    for call, name in cases:
+        with pytest.raises(TypeError, match=f"^{name} must be either double or uint8.$"):
+            call()
+
+
+def strided(a):
+    """The same values, every other element of a larger array."""
+    wide = np.zeros(a.shape + (2,), a.dtype)
+    wide[..., 0] = a
+    return wide[..., 0]
+
+
+def read_only(a):
+    a = a.copy(order="F")
+    a.flags.writeable = False
+    return a
+
+
+def unaligned(a):
+    raw = np.zeros(a.nbytes + 1, np.uint8)
+    b = raw[1:].view(a.dtype).reshape(a.shape, order="F")
+    b[...] = a
+    return b
+
+
+LAYOUTS = {"C order": np.ascontiguousarray, "strided": strided,
+           "reversed": lambda a: np.flip(np.flip(a).copy()),
+           "big-endian": lambda a: a.astype(a.dtype.newbyteorder(">")),
+           "complex": lambda a: a + 3j if a.dtype == np.float64 else a,
+           "read-only": read_only, "unaligned": unaligned, "lists": lambda a: a.tolist()}
+
+CALLS = [
+    ("patchcorr", lambda p: mexgeom.patchcorr(p(IMAGE), p(IMAGE.astype(np.uint8)), p(AFFINE),
+                                              p(WINDOW), p(POINTS))),
+    ("pluckresid", lambda p: mexgeom.pluckresid(*map(p, LINES), jacobian=True)[1]),
+    ("stripfilt", lambda p: mexgeom.stripfilt(p(IMAGE), p(TAPS.reshape(7, 1)), p(ENDS),
+                                              p(ENDS[::-1]))),
+    ("xprod3", lambda p: mexgeom.xprod3(p(WINDOW), p(WINDOW[::-1]))),
+    ("hesseform", lambda p: mexgeom.hesseform(p(WINDOW.T))),
+]
+
+
+@pytest.mark.parametrize("layout", LAYOUTS.values(), ids=LAYOUTS.keys())
+@pytest.mark.parametrize("name, call", CALLS, ids=[c[0] for c in CALLS])
+def test_every_layout_gives_the_bits_of_fortran_order(name, call, layout):
+    assert same_bits(call(layout), call(np.asfortranarray))
+
+
+@pytest.mark.parametrize("prepare, copied", [
+    (np.asfortranarray, False),
+    (lambda a: np.asfortranarray(a.astype(np.uint8)), False),
+    (np.ascontiguousarray, True),
+    (lambda a: np.asfortranarray(a)[:, ::2], True),
+    (lambda a: unaligned(np.asfortranarray(a)), True),
+])
+def test_an_image_is_copied_only_when_not_column_major(prepare, copied):
+    image = prepare(np.round(255 * RNG.random((1000, 1200))))
+    tracemalloc.start()
+    try:
+        mexgeom.stripfilt(image, 1.0, [[10], [10]], [[20], [20]])
+        peak = tracemalloc.get_traced_memory()[1]
+    finally:
+        tracemalloc.stop()
+    assert (peak >= image.nbytes) == copied
+
+
+# ---- threads -----------------------------------------------------------------------------------
+
+def threaded_calls(threads):
+    """Calls large enough to be shared among threads (more than twice the points or segments of
+    one thread's share)."""
+    rng = np.random.default_rng(3)
+    X = np.round(255 * rng.random((300, 300)))
+    u = 1 + 299 * rng.random((2, 5000))
+    ends = 310 * rng.random((2, 3000)) - 5
+    return [mexgeom.patchcorr(X, X.T, AFFINE, WINDOW, u, threads=threads),
+            mexgeom.patchcorr(X.astype(np.uint8), X, AFFINE, WINDOW, u, "nearest", threads=threads),
+            mexgeom.stripfilt(X, TAPS, ends, ends[::-1] + 40, threads=threads)]
+
+
+@pytest.mark.parametrize("threads", [2, 3, 0, "auto", 1024, 10 ** 30, np.int64(2), None])
+def test_every_thread_count_gives_the_bits_of_one(threads):
+    for one, many in zip(threaded_calls(1), threaded_calls(threads)):
+        assert same_bits(one, many)
+
+
+@pytest.mark.parametrize("threads, kind", [(-1, ValueError), (-10 ** 30, ValueError),
+                                           ("all", ValueError), ("", ValueError),
+                                           (1.5, TypeError), (True, TypeError), ([2], TypeError)])
+def test_bad_thread_counts(threads, kind):
+    for call in (lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3, [3, 3], threads=threads),
+                 lambda: mexgeom.stripfilt(EDGE, 1, [1, 1], [1, 5], threads=threads)):
+        with pytest.raises(kind, match="^threads must be a non-negative integer or 'auto'.$"):
+            call()
+
+
+def long_calls():
+    """One call of each function that runs for some milliseconds."""
+    rng = np.random.default_rng(5)
+    X = np.round(255 * rng.random((500, 500)))
+    u = 1 + 499 * rng.random((2, 40000))
+    ends = 500 * rng.random((2, 20000))
+    N = 100000
+    A, T, E = rng.normal(size=(6, 3, N)), rng.normal(size=(3, 4, 2)), rng.random((2, N, 2))
+    V = rng.normal(size=(3, 10 ** 6))
+    return {"patchcorr": lambda: mexgeom.patchcorr(X, X, AFFINE, WINDOW, u),
+            "pluckresid": lambda: mexgeom.pluckresid([1.0, 2, 3, 4], A, T, E, jacobian=True)[1],
+            "stripfilt": lambda: mexgeom.stripfilt(X, TAPS, ends, ends[::-1]),
+            "xprod3": lambda: mexgeom.xprod3(V, V[::-1]),
+            "hesseform": lambda: mexgeom.hesseform(V.T)}
+
+
+def test_calls_from_python_threads_give_the_sequential_results():
+    calls = list(long_calls().values()) * 3
+    expected = [call() for call in calls]
+    with ThreadPoolExecutor(max_workers=4) as pool:
+        results = list(pool.map(lambda call: call(), calls))
+    assert all(same_bits(a, b) for a, b in zip(results, expected))
+
+
+@pytest.mark.parametrize("name", ["patchcorr", "pluckresid", "stripfilt", "xprod3", "hesseform"])
+def test_the_gil_is_released_while_a_kernel_runs(name):
+    """With the interpreter's own switching put off, this thread can run while another is inside
+    a call only if the call lets go of the GIL."""
+    call = long_calls()[name]
+    interval = sys.getswitchinterval()
+    sys.setswitchinterval(100)
+    try:
+        for _ in range(20):
+            started, done = threading.Event(), []
+            worker = threading.Thread(target=lambda: (started.set(), call(), done.append(1)))
+            worker.start()
+            started.wait()
+            ran_meanwhile = not done
+            worker.join()
+            if ran_meanwhile:
+                return
+    finally:
+        sys.setswitchinterval(interval)
+    pytest.fail(f"{name} held the GIL in 20 calls")
