@@ -11,7 +11,8 @@
 #   NAME_matlab   the command for MATLAB (matlab/NAME.mexa64 and matlab/NAME.m), when FindMatlab
 #                 finds MATLAB
 # Every command exports exactly mexFunction and mexVersion (under the version node MEX in ELF
-# files); the MATLAB build also keeps the API version function that MATLAB's loader reads.
+# files); the MATLAB build also keeps the API version function that MATLAB's loader reads. No
+# command needs the C++ library or the compiler's support library at run time (Platform.cmake).
 
 include(${CMAKE_CURRENT_LIST_DIR}/Platform.cmake)
 
@@ -44,11 +45,14 @@ function(add_mex_command name)
   add_library(${name}_kernel STATIC ${ARG_KERNEL})
   target_include_directories(${name}_kernel PUBLIC
     $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}> $<BUILD_INTERFACE:${MEX_CORE_DIR}>)
+  mex_code_options(${name}_kernel)
 
   add_library(${name} MODULE ${ARG_GATEWAY} ${MEX_HOST_DIR}/mexversion.cpp)
   target_include_directories(${name} PRIVATE ${MEX_HOST_DIR})
   target_link_libraries(${name} PRIVATE ${name}_kernel mx mex mat)
   mex_export_options(${name})
+  mex_code_options(${name})
+  mex_runtime_options(${name})
   if(NOT (APPLE OR WIN32))
     target_link_libraries(${name} PRIVATE m)
     target_link_options(${name} PRIVATE -Wl,-soname,${name}${MEX_SUFFIX})
@@ -75,6 +79,8 @@ function(add_mex_command name)
     target_link_options(${name}_octave PRIVATE ${OCTAVE_ALL_CXXFLAGS} ${OCTAVE_DL_LDFLAGS}
       ${OCTAVE_OCT_LINK_OPTS})
     mex_export_options(${name}_octave)
+    mex_code_options(${name}_octave)
+    mex_runtime_options(${name}_octave)
     set_target_properties(${name}_octave PROPERTIES OUTPUT_NAME ${name} PREFIX "" SUFFIX .mex
       LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/octave)
     if(help)
@@ -104,6 +110,9 @@ function(add_mex_command name)
       ${CMAKE_CURRENT_SOURCE_DIR})
     # MATLAB's headers and version file are not ours to keep free of warnings.
     target_compile_options(${name}_matlab PRIVATE -Wno-error)
+    # MATLAB's C++ library is often older than the compiler's: the module carries its own.
+    mex_code_options(${name}_matlab)
+    mex_runtime_options(${name}_matlab CXX)
     set_target_properties(${name}_matlab PROPERTIES
       LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/matlab)
     # matlab_add_mex hands the linker MATLAB's own export list, which leaves out mexVersion: ours

@@ -82,3 +82,33 @@ function(mex_export_options target)
   endif()
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${file})
 endfunction()
+
+# What a command asks of the C++ runtime: nothing. A MEX file is loaded into a host whose C++
+# library may be older than the compiler's (MATLAB puts its own first on the search path) or
+# absent (the 32-bit hosts). So the commands' code is built without exceptions, which leaves it
+# no personality routine to import, while the unwind tables stay, since the host's error report
+# may unwind through the commands' frames; and what the compiler's support library provides
+# (64-bit division on 32-bit x86, the processor check) is linked into the module, where the
+# export script keeps it local. mex_code_options(TARGET) sets the first, for kernels and modules
+# alike; mex_runtime_options(TARGET [CXX]) the second, for modules, CXX also linking the C++
+# library itself into the module (the MATLAB builds, whose compiler flags are MATLAB's). The
+# test binary_needs reads what every built module needs (tests/check_needs.sh).
+function(mex_code_options target)
+  if(NOT MSVC)
+    target_compile_options(${target} PRIVATE -fno-exceptions -fasynchronous-unwind-tables)
+  endif()
+endfunction()
+
+function(mex_runtime_options target)
+  if(NOT (MSVC OR APPLE))
+    target_link_options(${target} PRIVATE -static-libgcc)
+    if("CXX" IN_LIST ARGN)
+      target_link_options(${target} PRIVATE -static-libstdc++)
+    endif()
+  endif()
+  if(NOT (MSVC OR APPLE OR WIN32))
+    # The C++ compiler's driver names its C++ library on every link (clang's records it even
+    # when nothing is called): a library is recorded only where the code calls it.
+    target_link_options(${target} PRIVATE LINKER:--as-needed)
+  endif()
+endfunction()

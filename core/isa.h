@@ -30,12 +30,13 @@ inline bool supported(Isa isa) {
 #endif
 }
 
-// The widest instruction set this processor runs, asked once per process.
+// The widest instruction set this processor runs. Asked at every call, which costs a few loads
+// of what the compiler's processor check recorded when the module was loaded; a static kept here
+// would need the C++ library's guard, which a MEX file cannot count on finding in its host.
 inline Isa bestIsa() {
-    static const Isa best = supported(Isa::kAvx512) ? Isa::kAvx512
-                            : supported(Isa::kAvx2) ? Isa::kAvx2
-                                                    : Isa::kBaseline;
-    return best;
+    return supported(Isa::kAvx512) ? Isa::kAvx512
+           : supported(Isa::kAvx2) ? Isa::kAvx2
+                                   : Isa::kBaseline;
 }
 
 // Of a kernel's three builds, the one for isa.

@@ -18,18 +18,45 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
-// GCC's library before version 13 has no std::thread for Windows' own thread model.
-#if !defined(__GLIBCXX__) || defined(_GLIBCXX_HAS_GTHREADS)
-#define MEXGEOM_HAS_THREADS 1
-#include <thread>
+// The threads are the operating system's own (POSIX threads, or Windows threads), not
+// std::thread: a MEX file must run in a host whose C++ library may be older than the compiler's,
+// or absent.
+#if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
 #endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#define MEXGEOM_WINDOWS_THREADS 1
+#elif defined(__unix__) || defined(__APPLE__)
+#include <pthread.h>
+#include <unistd.h>
 #if defined(__linux__)
-#include <sched.h>
+#include <sys/syscall.h>
+#endif
+#define MEXGEOM_POSIX_THREADS 1
+#endif
+
+#if defined(MEXGEOM_POSIX_THREADS) && defined(__i386__) && defined(__linux__) && defined(__GLIBC__)
+// 32-bit Linux: the thread functions by their oldest versions, which every C library since 2.1
+// has (a link against a newer one would otherwise bind the versions of 2.34), and weakly: before
+// 2.34 they lived in libpthread, and in a host that has not loaded it they stay null and every
+// call runs on the calling thread alone.
+extern "C" {
+int mexgeom_pthread_create(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*)
+    __attribute__((weak));
+int mexgeom_pthread_join(pthread_t, void**) __attribute__((weak));
+}
+__asm__(".symver mexgeom_pthread_create, pthread_create@GLIBC_2.1");
+__asm__(".symver mexgeom_pthread_join, pthread_join@GLIBC_2.0");
+#define MEXGEOM_OLD_GLIBC_THREADS 1
 #endif
 
 namespace mexgeom {
@@ -42,18 +69,88 @@ constexpr unsigned kMaxThreads = 1024;
 // prefetching busy, small enough that the last chunks even out the threads' finishing times.
 constexpr std::size_t kChunk = 64;
 
+// Starting and joining one thread that runs body(); startThread is false when no thread can be
+// had (and always where the system has no threads).
+namespace detail {
+
+#if defined(MEXGEOM_WINDOWS_THREADS)
+using Thread = HANDLE;
+
+template <typename Body>
+DWORD WINAPI threadMain(LPVOID body) {
+    (*static_cast<const Body*>(body))();
+    return 0;
+}
+
+template <typename Body>
+bool startThread(Thread& thread, const Body& body) {
+    thread = CreateThread(nullptr, 0, threadMain<Body>, const_cast<Body*>(&body), 0, nullptr);
+    return thread != nullptr;
+}
+
+inline void joinThread(Thread thread) {
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+}
+#elif defined(MEXGEOM_POSIX_THREADS)
+using Thread = pthread_t;
+
+template <typename Body>
+void* threadMain(void* body) {
+    (*static_cast<const Body*>(body))();
+    return nullptr;
+}
+
+template <typename Body>
+bool startThread(Thread& thread, const Body& body) {
+    void* const argument = const_cast<Body*>(&body);
+#if defined(MEXGEOM_OLD_GLIBC_THREADS)
+    return mexgeom_pthread_create != nullptr &&
+           mexgeom_pthread_create(&thread, nullptr, threadMain<Body>, argument) == 0;
+#else
+    return pthread_create(&thread, nullptr, threadMain<Body>, argument) == 0;
+#endif
+}
+
+inline void joinThread(Thread thread) {
+#if defined(MEXGEOM_OLD_GLIBC_THREADS)
+    mexgeom_pthread_join(thread, nullptr);
+#else
+    pthread_join(thread, nullptr);
+#endif
+}
+#else
+struct Thread {};
+
+template <typename Body>
+bool startThread(Thread&, const Body&) {
+    return false;
+}
+
+inline void joinThread(Thread) {}
+#endif
+
+}  // namespace detail
+
 // The processors this process may run on: its affinity mask where the system has one, else the
-// processor count of the machine; at least 1.
+// processor count of the machine; at least 1. On Linux the mask is read by the system call
+// itself, whose C library wrapper (2.3.4) is newer than the oldest hosts' C library.
 inline unsigned processorCount() {
 #if defined(__linux__)
-    cpu_set_t set;
-    if (sched_getaffinity(0, sizeof set, &set) == 0) {
-        const int n = CPU_COUNT(&set);
-        if (n > 0) return static_cast<unsigned>(n);
-    }
+    unsigned long mask[1024 / (8 * sizeof(unsigned long))] = {};  // 1024 processors, as cpu_set_t
+    const long bytes = syscall(SYS_sched_getaffinity, 0, sizeof mask, mask);
+    unsigned n = 0;
+    for (long i = 0; i < bytes / static_cast<long>(sizeof mask[0]); ++i)
+        n += static_cast<unsigned>(std::popcount(mask[i]));
+    if (n > 0) return n;
 #endif
-#if defined(MEXGEOM_HAS_THREADS)
-    return std::max(1u, std::thread::hardware_concurrency());
+#if defined(MEXGEOM_WINDOWS_THREADS)
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    return std::max<unsigned>(1, info.dwNumberOfProcessors);
+#elif defined(MEXGEOM_POSIX_THREADS)
+    const long online = sysconf(_SC_NPROCESSORS_ONLN);
+    return online > 0 ? static_cast<unsigned>(std::min<long>(online, kMaxThreads)) : 1;
 #else
     return 1;
 #endif
@@ -86,20 +183,13 @@ void runChunks(std::size_t count, std::size_t chunk, unsigned threads, const Wor
         for (std::size_t begin; (begin = next.fetch_add(chunk)) < count;)
             work(begin, std::min(count, begin + chunk));
     };
-#if defined(MEXGEOM_HAS_THREADS)
-    std::vector<std::thread> others;
-    try {
-        others.reserve(threads > 1 ? threads - 1 : 0);
-        while (others.size() + 1 < threads) others.emplace_back(drain);
-    } catch (...) {
-        // No memory or no thread to be had: the threads started so far do all the work.
-    }
+    // The list lives on this thread's stack (8 KB at most): nothing to allocate, nothing to fail.
+    detail::Thread others[kMaxThreads - 1];
+    const unsigned wanted = std::min(threads, kMaxThreads);
+    unsigned started = 0;
+    while (started + 1 < wanted && detail::startThread(others[started], drain)) ++started;
     drain();
-    for (std::thread& t : others) t.join();
-#else
-    (void)threads;
-    drain();
-#endif
+    for (unsigned i = 0; i < started; ++i) detail::joinThread(others[i]);
 }
 
 // Runs work(begin, end) over [0, count) on `threads` threads (the calling thread alone for 1), in

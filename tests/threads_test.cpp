@@ -10,6 +10,10 @@
 #include <utility>
 #include <vector>
 
+#if defined(__linux__)
+#include <sched.h>
+#endif
+
 #include "support.h"
 #include "threads.h"
 
@@ -56,6 +60,12 @@ TEST(Threads, AutoCountsTheProcessorsThisProcessMayUse) {
     EXPECT_GE(n, 1u);
     EXPECT_LE(n, std::max(1u, std::thread::hardware_concurrency()));
     EXPECT_EQ(mexgeom::parseThreads("auto"), std::min(n, mexgeom::kMaxThreads));
+#if defined(__linux__)
+    // The count read through the system call is the one the C library's wrapper gives.
+    cpu_set_t set;
+    ASSERT_EQ(sched_getaffinity(0, sizeof set, &set), 0);
+    EXPECT_EQ(n, static_cast<unsigned>(CPU_COUNT(&set)));
+#endif
 }
 
 // Every item lands in exactly one call, in a chunk that starts at a multiple of the chunk size,
