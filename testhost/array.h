@@ -25,7 +25,7 @@ struct mxArray_tag {
 
 namespace testhost {
 
-// Raised by mexErrMsgTxt and caught by the loader; it never reaches a command's caller.
+// Raised for mexErrMsgTxt and caught by the loader; it never reaches a command's caller.
 class MexError : public std::runtime_error {
   public:
     explicit MexError(const std::string& text);
@@ -41,9 +41,13 @@ mxArray* createSparse(mxClassID cls, mwSize m, mwSize n, mwSize nzmax, bool comp
 
 // Bookkeeping for one call through the loader: arrays created during the call (so the host can
 // free what the command did not hand back) and how many more creations may succeed (-1: any).
+// mexErrMsgTxt hands the error to raise, which the loader sets: the exception is then thrown by
+// the C++ runtime of the program that catches it. (In the 32-bit test host every file carries a
+// runtime of its own, and one runtime cannot unwind what another threw.)
 struct CallState {
     long createBudget = -1;
     std::vector<mxArray*> created;
+    void (*raise)(const char* text) = nullptr;
 };
 
 // What mxGetNaN returns: a NaN of the test host's own (quiet, with sign and payload), unless a

@@ -47,8 +47,8 @@ void* entry(void* handle, const char* name) {
 void closeLibrary(void* handle) {
     dlclose(handle);
 }
-std::string loadError(const std::string&) {
-    return dlerror();
+std::string loadError(const std::string& path) {
+    return path + ": " + dlerror();
 }
 #endif
 
@@ -160,6 +160,7 @@ Result Command::call(int nlhs, const std::vector<const mxArray*>& inputs, long c
 
     CallState state;
     state.createBudget = createBudget;
+    state.raise = [](const char* text) { throw MexError(text); };
     CallState* outer = currentCall();
     currentCall() = &state;
     Result result;

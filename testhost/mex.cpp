@@ -3,6 +3,17 @@
 #include "mex.h"
 #include "array.h"
 
-extern "C" void mexErrMsgTxt(const char* text) {
+namespace {
+
+// Outside a call through the loader: thrown from here, to whoever called the command.
+[[noreturn, gnu::noinline]] void raiseHere(const char* text) {
     throw testhost::MexError(text);
+}
+
+}  // namespace
+
+extern "C" void mexErrMsgTxt(const char* text) {
+    const testhost::CallState* call = testhost::currentCall();
+    if (call != nullptr && call->raise != nullptr) call->raise(text);
+    raiseHere(text);
 }
