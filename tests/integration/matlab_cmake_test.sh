@@ -6,7 +6,7 @@
 # then build as matlab/NAME.mexa64 with its help file matlab/NAME.m, exporting what the other
 # builds export (mexFunction and mexVersion, under MEX) and the API version function that
 # MATLAB's version file defines, and nothing else (MATLAB's own export list leaves out
-# mexVersion).
+# mexVersion); and it must need no C++ library and no libgcc_s (tests/check_needs.sh).
 set -euo pipefail
 cmake=$1 source=$2 libs=$3
 shift 3
@@ -59,4 +59,9 @@ for name in "$@"; do
         exit 1
     fi
 done
+# MATLAB puts its own C++ library, often older than the compiler's, first on the search path:
+# the files need none.
+files=()
+for name in "$@"; do files+=("$work/build/matlab/$name.mexa64"); done
+"$source/tests/check_needs.sh" linux "${files[@]}"
 echo "built for the stand-in MATLAB: $*"
