@@ -10,7 +10,11 @@ function build_mex(outdir)
 %   Command NAME is built from its folder NAME/: the gateway NAME.cpp and its
 %   kernel (the other .cpp files there), with host/mexversion.cpp and the
 %   headers of core/ and host/, as C++20 and without contraction to fused
-%   multiply-adds, like the CMake build.
+%   multiply-adds, like the CMake build. Like it too, the code is built without
+%   exceptions and the C++ runtime is linked into each MEX file, local to it
+%   (GCC and clang, but for Apple's linker, which has no static C++ library):
+%   the file then loads in a host whose C++ library is older than the
+%   compiler's, as MATLAB's often is.
 %     MATLAB: the separate-complex API (-R2017b), whose mxGetPr gives the real
 %             part of a complex input as the gateways expect. Needs R2017b or
 %             later, hence a 64-bit MATLAB; the compiler flags are given for
@@ -39,14 +43,24 @@ if ~exist(outdir, 'dir')
 end
 
 flags = '-std=c++20 -ffp-contract=off';
+% No frame of a command then asks a C++ runtime to unwind it, whichever runtime the host's error
+% report throws with; the unwind tables stay, for that unwinding to pass through.
+noExceptions = ' -fno-exceptions -fasynchronous-unwind-tables';
+% What the code still takes from the compiler's runtime, linked in and kept local by the export
+% list: the MEX file then needs no C++ library of the host's.
+staticRuntime = '-static-libstdc++ -static-libgcc';
 inOctave = exist('OCTAVE_VERSION', 'builtin') ~= 0;
 if inOctave
-  % Octave's mex is mkoctfile --mex, which takes the compiler flags from the environment. What
-  % the compiler builds for is read from its predefined macros.
-  flags = [strtrim(mkoctfile('-p', 'CXXFLAGS')) ' ' flags];
+  % Octave's mex is mkoctfile --mex, which takes the compiler and linker flags from the
+  % environment. What the compiler builds for is read from its predefined macros.
+  flags = [strtrim(mkoctfile('-p', 'CXXFLAGS')) ' ' flags noExceptions];
+  ldflags = strtrim(mkoctfile('-p', 'LDFLAGS'));
   macros = compilerMacros(flags);
   if ~isempty(strfind(macros, '__i386__'))
     flags = [flags ' -msse2 -mfpmath=sse'];
+  end
+  if isempty(strfind(macros, '__APPLE__'))
+    ldflags = [ldflags ' ' staticRuntime];
   end
   if ~isempty(strfind(macros, '_WIN32'))
     exports = ['-Wl,' fullfile(hostdir, 'mex.def')];
@@ -55,9 +69,12 @@ if inOctave
   else
     exports = ['-Wl,--version-script=' fullfile(hostdir, 'mex.map')];
   end
-  saved = getenv('CXXFLAGS');
-  restore = onCleanup(@() restoreFlags(saved));
+  savedFlags = getenv('CXXFLAGS');
+  restoreFlags = onCleanup(@() restoreVariable('CXXFLAGS', savedFlags));
   setenv('CXXFLAGS', flags);
+  savedLdflags = getenv('LDFLAGS');
+  restoreLdflags = onCleanup(@() restoreVariable('LDFLAGS', savedLdflags));
+  setenv('LDFLAGS', ldflags);
 else
   if any(strcmp(computer('arch'), {'glnx86', 'win32'}))
     error('build_mex: a 32-bit MATLAB predates the R2017b interface that the commands need.');
@@ -94,7 +111,10 @@ for i = 1:numel(commands)
     options = {'-R2017b', '-outdir', outdir, '-output', name, ['LINKEXPORT=' exports], ...
                ['LINKEXPORTVER=' exports]};
     if isunix
-      options{end + 1} = ['CXXFLAGS=$CXXFLAGS ' flags];
+      options{end + 1} = ['CXXFLAGS=$CXXFLAGS ' flags noExceptions];
+    end
+    if isunix && ~ismac
+      options{end + 1} = ['LDFLAGS=$LDFLAGS ' staticRuntime];
     end
     mex(options{:}, includes{:}, sources{:});
   end
@@ -106,11 +126,11 @@ end
 fprintf('built %d commands in %s\n', numel(commands), outdir);
 end
 
-function restoreFlags(saved)
+function restoreVariable(name, saved)
   if isempty(saved)
-    unsetenv('CXXFLAGS');
+    unsetenv(name);
   else
-    setenv('CXXFLAGS', saved);
+    setenv(name, saved);
   end
 end
 

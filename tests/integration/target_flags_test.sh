@@ -6,7 +6,8 @@
 #   Octave pkg   the package's Makefile, and
 #   build_mex.m  the build script in Octave, each given a compiler (through CXX, which mkoctfile
 #                reads) that answers the macro query as a 32-bit x86, a 64-bit x86 or a Windows
-#                compiler: SSE2 flags for 32-bit x86 alone, and the export file of the platform
+#                compiler: SSE2 flags for 32-bit x86 alone, and the export file of the platform;
+#                build_mex.m also builds without exceptions and links the C++ runtime in
 # The stand-in compiler records each compile and link and writes an empty output, so the builds
 # run in seconds; only the query of predefined macros is answered by a real compiler.
 set -euo pipefail
@@ -72,6 +73,20 @@ check() {
         fail "$what for $target: links without $exports: $(grep -v -- ' -c ' "$log" | head -1)"
 }
 
+# runtime LOG TARGET: build_mex.m builds as for MATLAB, whose C++ library may be older than the
+# compiler's: every compile without exceptions, every link with the C++ runtime linked in.
+runtime() {
+    local log=$1 target=$2 flag
+    for flag in -fno-exceptions; do
+        [ "$(grep -- ' -c ' "$log" | grep -vc -- " $flag" || true)" = 0 ] ||
+            fail "build_mex.m for $target: compiles without $flag"
+    done
+    for flag in -static-libstdc++ -static-libgcc; do
+        [ "$(grep -v -- ' -c ' "$log" | grep -vc -- " $flag" || true)" = 0 ] ||
+            fail "build_mex.m for $target: links without $flag"
+    done
+}
+
 for target in i386 x86_64 windows; do
     log=$work/make-$target.log
     : > "$log"
@@ -84,6 +99,7 @@ for target in i386 x86_64 windows; do
     FAKE_TARGET=$target FAKE_LOG=$log CXX=$work/cxx CXXLD=$work/cxx octave-cli -q --norc --no-window-system \
         --eval "addpath('$source/packaging/matlab'); build_mex('$work/out-$target')" >/dev/null
     check "$log" $target build_mex.m
+    runtime "$log" $target
 done
 
 [ $status -eq 0 ] && echo "CMake, the Octave package and build_mex.m pick the target's flags"
