@@ -5,6 +5,8 @@
 #                mexFunction and mexVersion (and the EXTRA ones) in the form the platform's
 #                linker takes: a GNU version script for ELF, an exported-symbols list for Apple's
 #                linker, a module-definition file for Windows DLLs
+#   runtime      mex_code_options(TARGET) and mex_runtime_options(TARGET [CXX]): a command needs
+#                no C++ library and no libgcc_s of its host's (see below)
 include(CheckCXXSourceCompiles)
 
 # core/: the host-free building blocks of the kernels (image view, lanes, sampler, instruction
