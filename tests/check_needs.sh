@@ -9,14 +9,12 @@
 #              which the link line names), the maths and C libraries of glibc 2.2.4
 #   linux      64-bit Linux (our test host, MATLAB): no C++ library, no libgcc_s (the threads
 #              were in libpthread before glibc 2.34; the dynamic loader is in every process)
-#   sanitized  the same, and the sanitizers' runtimes
 #   win64      64-bit Windows: its libmx and libmex, the system's kernel32 and msvcrt
 set -uo pipefail
-linux="libmx.so libmex.so libmat.so libm.so.6 libc.so.6 libpthread.so.0 ld-linux*.so.*"
 case $1 in
 mexglx) libs="libmx.so libmex.so libmat.so libm.so.6 libc.so.6" limit=GLIBC_2.2.4 ;;
-linux) libs=$linux limit="" ;;
-sanitized) libs="$linux libasan.so.* libubsan.so.* libtsan.so.*" limit="" ;;
+linux) libs="libmx.so libmex.so libmat.so libm.so.6 libc.so.6 libpthread.so.0 ld-linux*.so.*"
+    limit="" ;;
 win64) libs="libmx.dll libmex.dll kernel32.dll msvcrt.dll" limit="" ;;
 *) echo "check_needs.sh: unknown host '$1'"; exit 2 ;;
 esac
