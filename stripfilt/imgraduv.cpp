@@ -77,11 +77,16 @@ void filterAll(const ImageView& I, const double* h, int32_t m, const double* u1,
 }
 
 // One segment is a batch of one whose positions count from 0 (a - 0 is a, to the bit).
+double imgraduv(const ImageView& I, const double* h, int32_t m, const double* a, const double* b,
+                Isa isa) {
+    double response;
+    run({I, h, m, a, b, 0.0, 1, &response}, isa);
+    return response;
+}
+
 double imgraduv(const void* I, const int32_t* size, const double* h, int32_t m, const double* a,
                 const double* b, int32_t kind, Isa isa) {
-    double response;
-    run({{I, size[0], size[1], mexgeom::elementOfKind(kind)}, h, m, a, b, 0.0, 1, &response}, isa);
-    return response;
+    return imgraduv({I, size[0], size[1], mexgeom::elementOfKind(kind)}, h, m, a, b, isa);
 }
 
 double imgraduv(const void* I, const int32_t* size, const double* h, int32_t m, const double* a,
@@ -92,15 +97,16 @@ double imgraduv(const void* I, const int32_t* size, const double* h, int32_t m, 
 template <typename T>
 double imgraduv(const T* I, const int32_t* size, const double* h, int32_t m, const double* a,
                 const double* b) {
-    double response;
-    run({{I, size[0], size[1], mexgeom::elementOf<T>()}, h, m, a, b, 0.0, 1, &response},
-        mexgeom::bestIsa());
-    return response;
+    return imgraduv({I, size[0], size[1], mexgeom::elementOf<T>()}, h, m, a, b, mexgeom::bestIsa());
 }
 
 template double imgraduv<double>(const double*, const int32_t*, const double*, int32_t,
                                  const double*, const double*);
 template double imgraduv<uint8_t>(const uint8_t*, const int32_t*, const double*, int32_t,
                                   const double*, const double*);
+template double imgraduv<float>(const float*, const int32_t*, const double*, int32_t, const double*,
+                                const double*);
+template double imgraduv<uint16_t>(const uint16_t*, const int32_t*, const double*, int32_t,
+                                   const double*, const double*);
 
 }  // namespace stripfilt
