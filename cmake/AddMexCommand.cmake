@@ -4,7 +4,8 @@
 # the help file NAME.m (help text, %!test and %!demo blocks; the MEX file takes precedence when
 # the command is called, and Octave and MATLAB show the help of the .m file beside it).
 # Builds one command for every host this configuration serves:
-#   NAME_kernel   static library of the kernel (host-free; for tests, benchmarks and C++ users)
+#   NAME_kernel   static library of the kernel (host-free; for tests, benchmarks, the Python
+#                 module and C++ users)
 #   NAME          the command for the test host (mex/NAME.so, or mex/NAME.mexglx when 32-bit)
 #   NAME_octave   the command for GNU Octave (octave/NAME.mex, with octave/NAME.m beside it),
 #                 when mkoctfile is found; the target octave_commands builds all of them
@@ -12,6 +13,9 @@
 #                 finds MATLAB
 # Every command exports exactly mexFunction and mexVersion (under the version node MEX in ELF
 # files); the MATLAB build also keeps the API version function that MATLAB's loader reads.
+# The commands take double and uint8 images alone, and every build of a command compiles its
+# kernel for those two element types only (MEXGEOM_MEX_ELEMENTS, see core/image.h); NAME_kernel
+# has them all.
 
 include(${CMAKE_CURRENT_LIST_DIR}/Platform.cmake)
 
@@ -45,9 +49,13 @@ function(add_mex_command name)
   target_include_directories(${name}_kernel PUBLIC
     $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}> $<BUILD_INTERFACE:${MEX_CORE_DIR}>)
 
+  add_library(${name}_mex_kernel STATIC ${ARG_KERNEL})
+  target_include_directories(${name}_mex_kernel PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${MEX_CORE_DIR})
+  target_compile_definitions(${name}_mex_kernel PUBLIC MEXGEOM_MEX_ELEMENTS)
+
   add_library(${name} MODULE ${ARG_GATEWAY} ${MEX_HOST_DIR}/mexversion.cpp)
   target_include_directories(${name} PRIVATE ${MEX_HOST_DIR})
-  target_link_libraries(${name} PRIVATE ${name}_kernel mx mex mat)
+  target_link_libraries(${name} PRIVATE ${name}_mex_kernel mx mex mat)
   mex_export_options(${name})
   if(NOT (APPLE OR WIN32))
     target_link_libraries(${name} PRIVATE m)
@@ -72,6 +80,7 @@ function(add_mex_command name)
       ${CMAKE_CURRENT_SOURCE_DIR})
     target_compile_options(${name}_octave PRIVATE ${OCTAVE_CPPFLAGS} ${OCTAVE_ALL_CXXFLAGS}
       -DMEX_DEBUG)
+    target_compile_definitions(${name}_octave PRIVATE MEXGEOM_MEX_ELEMENTS)
     target_link_options(${name}_octave PRIVATE ${OCTAVE_ALL_CXXFLAGS} ${OCTAVE_DL_LDFLAGS}
       ${OCTAVE_OCT_LINK_OPTS})
     mex_export_options(${name}_octave)
@@ -102,6 +111,7 @@ function(add_mex_command name)
       SRC ${ARG_GATEWAY} ${ARG_KERNEL} ${MEX_HOST_DIR}/mexversion.cpp ${documentation})
     target_include_directories(${name}_matlab PRIVATE ${MEX_HOST_DIR} ${MEX_CORE_DIR}
       ${CMAKE_CURRENT_SOURCE_DIR})
+    target_compile_definitions(${name}_matlab PRIVATE MEXGEOM_MEX_ELEMENTS)
     # MATLAB's headers and version file are not ours to keep free of warnings.
     target_compile_options(${name}_matlab PRIVATE -Wno-error)
     set_target_properties(${name}_matlab PROPERTIES

@@ -34,10 +34,17 @@ template <typename... E>
 struct ElementList {};
 
 // The element types an image may hold, each beside its Element. A new one is a line here and its
-// loads in lanes.h; every kernel then takes it.
+// loads in lanes.h; every kernel then takes it. The MEX commands take doubles and bytes alone, and
+// their builds (MEXGEOM_MEX_ELEMENTS) list only those two: a kernel has one instance per element
+// type of each image it reads (patchcorr one per pair), which the others would only make larger.
+#if defined(MEXGEOM_MEX_ELEMENTS)
+using ElementTypes =
+    ElementList<ElementType<double, Element::kDouble>, ElementType<uint8_t, Element::kUint8>>;
+#else
 using ElementTypes =
     ElementList<ElementType<double, Element::kDouble>, ElementType<uint8_t, Element::kUint8>,
                 ElementType<float, Element::kFloat>, ElementType<uint16_t, Element::kUint16>>;
+#endif
 
 template <typename T, typename... E>
 constexpr bool listed(ElementList<E...>) {

@@ -104,9 +104,11 @@ template double imgraduv<double>(const double*, const int32_t*, const double*, i
                                  const double*, const double*);
 template double imgraduv<uint8_t>(const uint8_t*, const int32_t*, const double*, int32_t,
                                   const double*, const double*);
+#if !defined(MEXGEOM_MEX_ELEMENTS)
 template double imgraduv<float>(const float*, const int32_t*, const double*, int32_t, const double*,
                                 const double*);
 template double imgraduv<uint16_t>(const uint16_t*, const int32_t*, const double*, int32_t,
                                    const double*, const double*);
+#endif
 
 }  // namespace stripfilt
