@@ -40,6 +40,11 @@ def texture(side, G, seed):
     return np.asfortranarray(np.clip(np.round(v), 0, 255))
 
 
+# The images' element types: the texture's whole numbers 0 to 255 as they are, or scaled to the
+# 16-bit range (Fortran order kept, so that the module reads every type in place).
+KINDS = {"double": lambda a: a, "uint8": lambda a: a.astype(np.uint8),
+         "float32": lambda a: a.astype(np.float32), "uint16": lambda a: (257 * a).astype(np.uint16)}
+
 AFFINE = np.array([[0.98, 0.05, 6], [-0.04, 1.01, -4], [0, 0, 1]])
 PERSPECTIVE = np.array([[0.98, 0.05, 6], [-0.04, 1.01, -4], [2e-5, -1e-5, 1]])
 
@@ -219,10 +224,13 @@ def compare_numpy(reps, small):
     rows = []
     for hname, H, seed in [("affine", AFFINE, 2), ("perspective", PERSPECTIVE, 3)]:
         Y = texture(side, H, seed)
-        for kind in ["double", "uint8"]:
-            Xk, Yk = (X, Y) if kind == "double" else (X.astype(np.uint8), Y.astype(np.uint8))
+        for kind, as_kind in KINDS.items():
+            Xk, Yk = as_kind(X), as_kind(Y)
             for method in ["bilinear", "nearest"]:
+                # The perspective map with double bilinear alone; float32 and uint16 bilinear.
                 if hname == "perspective" and (kind, method) != ("double", "bilinear"):
+                    continue
+                if kind in ("float32", "uint16") and method != "bilinear":
                     continue
                 bilinear = method == "bilinear"
                 s = mexgeom.patchcorr(Xk, Yk, H, W, u, method)
@@ -234,8 +242,8 @@ def compare_numpy(reps, small):
     I = texture(side, np.eye(3), 5)
     h = np.array([-1.0, -4, -5, 0, 5, 4, 1])
     u1, u2 = segments(side, S, 6)
-    for kind in ["double", "uint8"]:
-        Ik = I if kind == "double" else I.astype(np.uint8)
+    for kind, as_kind in KINDS.items():
+        Ik = as_kind(I)
         err = agree(stripfilt_numpy(Ik, h, u1, u2), mexgeom.stripfilt(Ik, h, u1, u2), "stripfilt")
         rows.append((f"stripfilt {kind}", err, *medians(reps, [
             lambda: mexgeom.stripfilt(Ik, h, u1, u2),
