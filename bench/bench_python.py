@@ -2,8 +2,8 @@
 user would write instead, and against its own kernels called directly, in one run.
 
 1. Each function of mexgeom on the standard workloads (bench/workloads.h: 1024 x 1024 images,
-   20,000 points with a 15 x 15 window, 20,000 segments of 7 taps, 10,000 cameras, 10^6 vectors
-   and lines) against a vectorised NumPy version of the same computation (below), which must give
+   20,000 points with a 15 x 15 window, 20,000 segments of 7 taps, and of 1 and 3 taps, 10,000
+   cameras, 10^6 vectors and lines) against a vectorised NumPy version of the same computation (below), which must give
    the function's numbers on the data or the script stops. patchcorr and stripfilt also with
    threads="auto".
 2. The binding's cost: tiny calls of each function (one point, one segment, one camera, one
@@ -249,6 +249,14 @@ def compare_numpy(reps, small):
             lambda: mexgeom.stripfilt(Ik, h, u1, u2),
             lambda: mexgeom.stripfilt(Ik, h, u1, u2, threads="auto"),
             lambda: stripfilt_numpy(Ik, h, u1, u2)])))
+    # Short filters on the double image: a mean along the segment, a difference across it.
+    for short in (np.array([1.0]), np.array([-1.0, 0, 1])):
+        err = agree(stripfilt_numpy(I, short, u1, u2), mexgeom.stripfilt(I, short, u1, u2),
+                    "stripfilt")
+        rows.append((f"stripfilt double, {short.size} tap{'s' if short.size > 1 else ''}", err,
+                     *medians(reps, [lambda: mexgeom.stripfilt(I, short, u1, u2),
+                                     lambda: mexgeom.stripfilt(I, short, u1, u2, threads="auto"),
+                                     lambda: stripfilt_numpy(I, short, u1, u2)])))
     rng = np.random.default_rng(7)
     x, T = rng.normal(size=4), np.asfortranarray(rng.normal(size=(3, 4, 2)))
     A = np.asfortranarray(rng.normal(size=(6, 3, N)))

@@ -246,7 +246,10 @@ TEST(Imgraduv, LongSegmentsCostOnlyTheirInsideSamples) {
     std::vector<double> clean(I);
     for (double& v : clean)
         if (std::isnan(v) || v == -1234567) v = 1;
-    const std::vector<double> h = {0.5, -1, 2, 0.25, -0.75};
+    // Five taps take the lanes along the steps on every instruction set, seven the lanes across
+    // the lines.
+    const std::vector<double> filters[] = {{0.5, -1, 2, 0.25, -0.75},
+                                           {0.5, -1, 2, 0.25, -0.75, 1.5, -3}};
     const double big = 2147483647.0, t = 268435456.0;  // 2^31 - 1 and 2^28
     struct {
         const char* name;
@@ -268,12 +271,22 @@ TEST(Imgraduv, LongSegmentsCostOnlyTheirInsideSamples) {
     };
     const auto start = std::chrono::steady_clock::now();
     for (auto& c : cases) {
-        for (const std::vector<double>* image :
-             {&I, static_cast<const std::vector<double>*>(&clean)}) {
-            const double expected = reference(*image, M, N, h, c.equivalent.a, c.equivalent.b);
-            EXPECT_TRUE(sameBits(kernel(*image, M, N, h, c.huge.a, c.huge.b), expected)) << c.name;
+        for (const std::vector<double>& h : filters) {
+            for (mexgeom::Isa isa : kIsas) {
+                if (!mexgeom::supported(isa)) continue;
+                for (const std::vector<double>* image :
+                     {&I, static_cast<const std::vector<double>*>(&clean)}) {
+                    const double expected =
+                        reference(*image, M, N, h, c.equivalent.a, c.equivalent.b);
+                    EXPECT_TRUE(
+                        sameBits(kernelOn(isa, *image, M, N, h, c.huge.a, c.huge.b), expected))
+                        << c.name << ", " << h.size() << " taps, instruction set "
+                        << static_cast<int>(isa);
+                }
+                EXPECT_TRUE(std::isfinite(kernelOn(isa, clean, M, N, h, c.huge.a, c.huge.b)))
+                    << c.name;
+            }
         }
-        EXPECT_TRUE(std::isfinite(kernel(clean, M, N, h, c.huge.a, c.huge.b))) << c.name;
     }
     // Visiting 2^31 samples one by one takes seconds even natively.
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
@@ -306,8 +319,8 @@ TEST(Imgraduv, NonFiniteAndHugeValuesGiveNaN) {
         {"no length", {{3, 3}, {3, 3}}},
     };
     for (auto& c : cases) {
-        for (const std::vector<double>& h :
-             {std::vector<double>{1}, std::vector<double>{1, 2, 3}}) {
+        for (const std::vector<double>& h : {std::vector<double>{1}, std::vector<double>{1, 2, 3},
+                                             std::vector<double>{1, 2, 3, 4, 5, 6, 7}}) {
             EXPECT_TRUE(std::isnan(kernel(I, M, N, h, c.s.a, c.s.b))) << c.name;
         }
     }
