@@ -6,6 +6,7 @@
 # Builds one command for every host this configuration serves:
 #   NAME_kernel   static library of the kernel (host-free; for tests, benchmarks, the Python
 #                 module and C++ users)
+#   NAME_mex_kernel  the same for the commands: double and uint8 images alone
 #   NAME          the command for the test host (mex/NAME.so, or mex/NAME.mexglx when 32-bit)
 #   NAME_octave   the command for GNU Octave (octave/NAME.mex, with octave/NAME.m beside it),
 #                 when mkoctfile is found; the target octave_commands builds all of them
@@ -13,9 +14,6 @@
 #                 finds MATLAB
 # Every command exports exactly mexFunction and mexVersion (under the version node MEX in ELF
 # files); the MATLAB build also keeps the API version function that MATLAB's loader reads.
-# The commands take double and uint8 images alone, and every build of a command compiles its
-# kernel for those two element types only (MEXGEOM_MEX_ELEMENTS, see core/image.h); NAME_kernel
-# has them all.
 
 include(${CMAKE_CURRENT_LIST_DIR}/Platform.cmake)
 
@@ -49,6 +47,9 @@ function(add_mex_command name)
   target_include_directories(${name}_kernel PUBLIC
     $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}> $<BUILD_INTERFACE:${MEX_CORE_DIR}>)
 
+  # The commands take double and uint8 images alone, and every build of a command compiles its
+  # kernel for those two element types only (MEXGEOM_MEX_ELEMENTS, see core/image.h); NAME_kernel
+  # has them all.
   add_library(${name}_mex_kernel STATIC ${ARG_KERNEL})
   target_include_directories(${name}_mex_kernel PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${MEX_CORE_DIR})
   target_compile_definitions(${name}_mex_kernel PUBLIC MEXGEOM_MEX_ELEMENTS)

@@ -88,17 +88,17 @@ for i = 1:numel(commands)
              {fullfile(hostdir, 'mexversion.cpp')}];
   % The commands take double and uint8 images alone: their kernels are built for those two
   % element types only.
-  preprocessor = {'-DMEXGEOM_MEX_ELEMENTS', ['-I' hostdir], ['-I' coredir], ['-I' folder]};
+  includes = {'-DMEXGEOM_MEX_ELEMENTS', ['-I' hostdir], ['-I' coredir], ['-I' folder]};
   if inOctave
     % mkoctfile has no -outdir; its -output takes a path and adds the extension.
-    mex('-output', fullfile(outdir, name), preprocessor{:}, sources{:}, exports);
+    mex('-output', fullfile(outdir, name), includes{:}, sources{:}, exports);
   else
     options = {'-R2017b', '-outdir', outdir, '-output', name, ['LINKEXPORT=' exports], ...
                ['LINKEXPORTVER=' exports]};
     if isunix
       options{end + 1} = ['CXXFLAGS=$CXXFLAGS ' flags];
     end
-    mex(options{:}, preprocessor{:}, sources{:});
+    mex(options{:}, includes{:}, sources{:});
   end
   helpfile = fullfile(folder, [name '.m']);
   if exist(helpfile, 'file')
