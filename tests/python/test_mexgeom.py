@@ -75,9 +75,13 @@ EXAMPLES = [
         X5, X5, SHIFT, W3, np.zeros((0, 5), np.int8)), np.zeros((1, 5))),
     ("patchcorr u 3 x 0", lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3, np.zeros((3, 0))),
      np.zeros((1, 0))),
+    ("patchcorr X of 2^31 - 1 columns is not too large", lambda: mexgeom.patchcorr(
+        np.zeros((1, 2 ** 31 - 1), np.uint8, order="F"), X5, SHIFT, W3, [3, 3]), [[NAN]]),
     ("pluckresid r", lambda: mexgeom.pluckresid(*line()), [[4.0], [0], [1], [-2]]),
     ("stripfilt 2 x 0", lambda: mexgeom.stripfilt(EDGE, 1, np.zeros((2, 0)), np.zeros((2, 0))),
      np.zeros((1, 0))),
+    ("stripfilt I of 2^31 - 1 rows is not too large", lambda: mexgeom.stripfilt(
+        np.zeros((2 ** 31 - 1, 1), np.uint8, order="F"), 1, [1, 1], [3, 1]), [[NAN]]),
     ("xprod3 B=None is the one-input form",
      lambda: mexgeom.xprod3([[1, 0], [0, 1], [0, 0]], B=None), [[0.0], [0], [1]]),
     ("xprod3 two 1-D vectors are columns", lambda: mexgeom.xprod3([1, 0, 0], [0, 1, 0]),
