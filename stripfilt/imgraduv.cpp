@@ -27,18 +27,16 @@ double segmentBaseline(const T* I, const int32_t* size, const double* h, int32_t
     // over its own count, and a line without a counted sample makes the total 0 / 0, a NaN.
     double total = 0;
     for (int64_t i = -static_cast<int64_t>(m); i <= m; ++i) {
-        const double w = h[i + m];
-        const double shift1 = -g.d2 * static_cast<double>(i),
-                     shift2 = static_cast<double>(i) * g.d1;
-        const Span span = lineSpan(g, shift1, shift2);
+        const OffsetLine line = offsetLine(g, h, m, i);
         double sum = 0;
         int32_t count = 0;
-        for (int32_t j = span.begin; j < span.end; ++j) {
-            const double p1 = position(j, g.d1, shift1, g.a1), p2 = position(j, g.d2, shift2, g.a2);
+        for (int32_t j = line.span.begin; j < line.span.end; ++j) {
+            const double p1 = position(j, g.d1, line.shift1, g.a1);
+            const double p2 = position(j, g.d2, line.shift2, g.a2);
             if (!inside(p1, g.limit1) || !inside(p2, g.limit2)) continue;
             const double v = mexgeom::bilinearAt(I, rows, p1, p2);
             if (v == kOutside) continue;
-            sum = sum + w * v;
+            sum = sum + line.w * v;
             ++count;
         }
         total = total + sum / count;

@@ -55,9 +55,6 @@ double segmentLanes(const T* image, const int32_t* size, const double* h, int32_
     using Mask = typename Lanes<W>::Mask;
     const mexgeom::LaneSampler<T, W> sampler = {image, size[0]};
     const Strip g = stripOf(size, a, b);
-    // With fewer than 2 rows or columns no position is inside; and the lanes left out of a step
-    // read the elements about (0, 0) instead, which then exist.
-    const bool readable = size[0] >= 2 && size[1] >= 2;
 
     constexpr int32_t kStretch = 32;
     alignas(64) int64_t offset[kStretch][W];
@@ -74,20 +71,20 @@ double segmentLanes(const T* image, const int32_t* size, const double* h, int32_
         Mask used = {};
         int32_t begin = g.n, end = 0;
         for (int l = 0; l < W && first + l < lines; ++l) {
-            const double i = static_cast<double>(first + l - m);
-            w[l] = h[first + l];
-            shift1[l] = -g.d2 * i;
-            shift2[l] = i * g.d1;
+            const OffsetLine line = offsetLine(g, h, m, first + l - m);
+            w[l] = line.w;
+            shift1[l] = line.shift1;
+            shift2[l] = line.shift2;
             used[l] = -1;
             // Only the steps inside the image along both axes can count; the lanes' union of
             // them is walked, and each lane tests its own positions again.
-            const Span span = lineSpan(g, shift1[l], shift2[l]);
-            if (span.begin < span.end) {
-                begin = span.begin < begin ? span.begin : begin;
-                end = span.end > end ? span.end : end;
+            if (line.span.begin < line.span.end) {
+                begin = line.span.begin < begin ? line.span.begin : begin;
+                end = line.span.end > end ? line.span.end : end;
             }
         }
-        if (!readable) end = begin;
+        // Lanes left out of a step read the elements about (0, 0) instead, which must exist.
+        if (!g.readable) end = begin;
 
         // Lanes left out of a step add zeros, which change no sum: a sum that starts at +0 never
         // becomes -0, and x + 0 = x for every other x, NaN and infinities included.
@@ -129,9 +126,6 @@ double segmentSteps(const T* image, const int32_t* size, const double* h, int32_
     using Mask = typename Lanes<W>::Mask;
     const mexgeom::LaneSampler<T, W> sampler = {image, size[0]};
     const Strip g = stripOf(size, a, b);
-    // With fewer than 2 rows or columns no position is inside; and the lanes left out of a step
-    // read the elements about (0, 0) instead, which then exist.
-    const bool readable = size[0] >= 2 && size[1] >= 2;
 
     constexpr int32_t kStretch = 16;  // vectors of W steps
     alignas(64) int64_t offset[kStretch][W];
@@ -142,23 +136,21 @@ double segmentSteps(const T* image, const int32_t* size, const double* h, int32_
 
     double total = 0;
     for (int64_t i = -static_cast<int64_t>(m); i <= m; ++i) {
-        const double w = h[i + m];
-        const double shift1 = -g.d2 * static_cast<double>(i),
-                     shift2 = static_cast<double>(i) * g.d1;
-        const Span span = lineSpan(g, shift1, shift2);
-        const int32_t end = readable ? span.end : span.begin;
+        const OffsetLine line = offsetLine(g, h, m, i);
+        // Lanes left out of a step read the elements about (0, 0) instead, which must exist.
+        const int32_t end = g.readable ? line.span.end : line.span.begin;
         const double last = end;
         // Steps past the span's end take no sample; the lanes of a step that is not inside add
         // zeros, which change no sum (as in segmentLanes).
         double sum = 0;
         Mask count = {};
-        for (int64_t j0 = span.begin; j0 < end; j0 += W * kStretch) {
+        for (int64_t j0 = line.span.begin; j0 < end; j0 += W * kStretch) {
             const int64_t vectors = (end - j0 + W - 1) / W;
             const int32_t stretch = static_cast<int32_t>(vectors < kStretch ? vectors : kStretch);
             for (int32_t s = 0; s < stretch; ++s) {
                 const Doubles j = static_cast<double>(j0 + s * W) + lane;
-                const Doubles p1 = position(j, g.d1, shift1, g.a1);
-                const Doubles p2 = position(j, g.d2, shift2, g.a2);
+                const Doubles p1 = position(j, g.d1, line.shift1, g.a1);
+                const Doubles p2 = position(j, g.d2, line.shift2, g.a2);
                 const Mask inside =
                     (p1 > -1) & (p1 < g.limit1) & (p2 > -1) & (p2 < g.limit2) & (j < last);
                 in[s] = inside;
@@ -168,7 +160,7 @@ double segmentSteps(const T* image, const int32_t* size, const double* h, int32_
             for (int32_t s = 0; s < stretch; ++s) {
                 const Doubles v = sampler.bilinear(offset[s], f1[s], f2[s]);
                 const Mask take = in[s] & (v != kOutside);
-                const Doubles products = (Doubles)((Mask)(w * v) & take);
+                const Doubles products = (Doubles)((Mask)(line.w * v) & take);
                 for (int l = 0; l < W; ++l) sum = sum + products[l];
                 count -= take;
             }

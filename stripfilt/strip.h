@@ -84,24 +84,37 @@ inline Span insideSpan(int32_t n, double d, double c, double a, double limit) {
 }
 
 // The segment from a to b as its offset lines share it: its start (a1, a2), its unit direction
-// (d1, d2), its n steps, and the inside limits of the image along each axis.
+// (d1, d2), its n steps, and the inside limits of the image along each axis. With fewer than 2 rows
+// or columns (not readable) no position is inside.
 struct Strip {
     double a1, a2, d1, d2;
     int32_t n;
     double limit1, limit2;
+    bool readable;
 };
 
 inline Strip stripOf(const int32_t* size, const double* a, const double* b) {
     const double e1 = b[0] - a[0], e2 = b[1] - a[1];
     const double L = __builtin_sqrt(e1 * e1 + e2 * e2);
-    return {a[0], a[1], e1 / L, e2 / L, sampleCount(L), insideLimit(size[0]), insideLimit(size[1])};
+    const double limit1 = insideLimit(size[0]), limit2 = insideLimit(size[1]);
+    const bool readable = size[0] >= 2 && size[1] >= 2;
+    return {a[0], a[1], e1 / L, e2 / L, sampleCount(L), limit1, limit2, readable};
 }
 
-// The steps of the offset line shifted by (c1, c2) whose position is inside along both axes.
-inline Span lineSpan(const Strip& g, double c1, double c2) {
-    const Span s1 = insideSpan(g.n, g.d1, c1, g.a1, g.limit1);
-    const Span s2 = insideSpan(g.n, g.d2, c2, g.a2, g.limit2);
-    return {s1.begin > s2.begin ? s1.begin : s2.begin, s1.end < s2.end ? s1.end : s2.end};
+// Offset line i (i = -m .. m): its tap h[i + m], its shift i (-d2, d1) along the normal, and the
+// steps whose position is inside along both axes.
+struct OffsetLine {
+    double w, shift1, shift2;
+    Span span;
+};
+
+inline OffsetLine offsetLine(const Strip& g, const double* h, int64_t m, int64_t i) {
+    const double shift1 = -g.d2 * static_cast<double>(i), shift2 = static_cast<double>(i) * g.d1;
+    const Span s1 = insideSpan(g.n, g.d1, shift1, g.a1, g.limit1);
+    const Span s2 = insideSpan(g.n, g.d2, shift2, g.a2, g.limit2);
+    const Span both = {s1.begin > s2.begin ? s1.begin : s2.begin,
+                       s1.end < s2.end ? s1.end : s2.end};
+    return {h[i + m], shift1, shift2, both};
 }
 
 }  // namespace
