@@ -2,8 +2,8 @@
 user would write instead, and against its own kernels called directly, in one run.
 
 1. Each function of mexgeom on the standard workloads (bench/workloads.h: 1024 x 1024 images,
-   20,000 points with a 15 x 15 window, 20,000 segments of 7 taps, 10,000 cameras, 10^6 vectors
-   and lines) against a vectorised NumPy version of the same computation (below), which must give
+   20,000 points with a 15 x 15 window, 20,000 segments of 7 taps, and of 1 and 3 taps, 10,000
+   cameras, 10^6 vectors and lines) against a vectorised NumPy version of the same computation (below), which must give
    the function's numbers on the data or the script stops. patchcorr and stripfilt also with
    threads="auto".
 2. The binding's cost: tiny calls of each function (one point, one segment, one camera, one
@@ -39,6 +39,11 @@ def texture(side, G, seed):
          + 20 * np.sin(0.31 * s + 0.23 * t + 2) + rng.uniform(-12, 12, (side, side)))
     return np.asfortranarray(np.clip(np.round(v), 0, 255))
 
+
+# The images' element types: the texture's whole numbers 0 to 255 as they are, or scaled to the
+# 16-bit range (Fortran order kept, so that the module reads every type in place).
+KINDS = {"double": lambda a: a, "uint8": lambda a: a.astype(np.uint8),
+         "float32": lambda a: a.astype(np.float32), "uint16": lambda a: (257 * a).astype(np.uint16)}
 
 AFFINE = np.array([[0.98, 0.05, 6], [-0.04, 1.01, -4], [0, 0, 1]])
 PERSPECTIVE = np.array([[0.98, 0.05, 6], [-0.04, 1.01, -4], [2e-5, -1e-5, 1]])
@@ -219,10 +224,13 @@ def compare_numpy(reps, small):
     rows = []
     for hname, H, seed in [("affine", AFFINE, 2), ("perspective", PERSPECTIVE, 3)]:
         Y = texture(side, H, seed)
-        for kind in ["double", "uint8"]:
-            Xk, Yk = (X, Y) if kind == "double" else (X.astype(np.uint8), Y.astype(np.uint8))
+        for kind, as_kind in KINDS.items():
+            Xk, Yk = as_kind(X), as_kind(Y)
             for method in ["bilinear", "nearest"]:
+                # The perspective map with double bilinear alone; float32 and uint16 bilinear.
                 if hname == "perspective" and (kind, method) != ("double", "bilinear"):
+                    continue
+                if kind in ("float32", "uint16") and method != "bilinear":
                     continue
                 bilinear = method == "bilinear"
                 s = mexgeom.patchcorr(Xk, Yk, H, W, u, method)
@@ -234,13 +242,21 @@ def compare_numpy(reps, small):
     I = texture(side, np.eye(3), 5)
     h = np.array([-1.0, -4, -5, 0, 5, 4, 1])
     u1, u2 = segments(side, S, 6)
-    for kind in ["double", "uint8"]:
-        Ik = I if kind == "double" else I.astype(np.uint8)
+    for kind, as_kind in KINDS.items():
+        Ik = as_kind(I)
         err = agree(stripfilt_numpy(Ik, h, u1, u2), mexgeom.stripfilt(Ik, h, u1, u2), "stripfilt")
         rows.append((f"stripfilt {kind}", err, *medians(reps, [
             lambda: mexgeom.stripfilt(Ik, h, u1, u2),
             lambda: mexgeom.stripfilt(Ik, h, u1, u2, threads="auto"),
             lambda: stripfilt_numpy(Ik, h, u1, u2)])))
+    # Short filters on the double image: a mean along the segment, a difference across it.
+    for short in (np.array([1.0]), np.array([-1.0, 0, 1])):
+        err = agree(stripfilt_numpy(I, short, u1, u2), mexgeom.stripfilt(I, short, u1, u2),
+                    "stripfilt")
+        rows.append((f"stripfilt double, {short.size} tap{'s' if short.size > 1 else ''}", err,
+                     *medians(reps, [lambda: mexgeom.stripfilt(I, short, u1, u2),
+                                     lambda: mexgeom.stripfilt(I, short, u1, u2, threads="auto"),
+                                     lambda: stripfilt_numpy(I, short, u1, u2)])))
     rng = np.random.default_rng(7)
     x, T = rng.normal(size=4), np.asfortranarray(rng.normal(size=(3, 4, 2)))
     A = np.asfortranarray(rng.normal(size=(6, 3, N)))

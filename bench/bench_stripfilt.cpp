@@ -1,5 +1,6 @@
-// stripfilt on the standard workload through the host, on a double and a uint8 image; the
-// baseline is the segment-by-segment loop of the baseline instruction set in the same process.
+// stripfilt on the standard workload through the host, on a double and a uint8 image, and with
+// short filters of 1 and 3 taps on the double image; the baseline is the segment-by-segment loop
+// of the baseline instruction set in the same process.
 #include <string>
 
 #include "host.h"
@@ -13,6 +14,9 @@ struct Data {
     bench::StripfiltWorkload w;
     testhost::Array I, Ib, h, u1, u2;
 };
+
+// Short filters: a mean along the segment, and a central difference across it.
+const std::vector<double> kShortFilters[] = {{1}, {-1, 0, 1}};
 
 const Data& data(bool small) {
     static Data d = [&] {
@@ -28,6 +32,7 @@ const Data& data(bool small) {
     return d;
 }
 
+void shortFilters(bool small, std::vector<bench::Line>& lines);
 void smallCalls(bool small, const bench::Host& host, std::vector<bench::Line>& lines);
 
 std::vector<bench::Line> setup(bool small) {
@@ -81,8 +86,45 @@ std::vector<bench::Line> setup(bool small) {
         lines.push_back({"stripfilt" + kind + "/threads", data(small).w.samples, "ns/sample",
                          "stripfilt" + kind, "x one thread"});
     }
+    shortFilters(small, lines);
     smallCalls(small, host, lines);
     return lines;
+}
+
+// The double image with each short filter, through the host and by the line-by-line loop.
+void shortFilters(bool small, std::vector<bench::Line>& lines) {
+    static bench::Host host("stripfilt");
+    for (const std::vector<double>& taps : kShortFilters) {
+        const std::string name =
+            "/double/" + std::to_string(taps.size()) + " tap" + (taps.size() == 1 ? "" : "s");
+        benchmark::RegisterBenchmark(("stripfilt" + name).c_str(), [small, &taps](
+                                                                       benchmark::State& state) {
+            const Data& d = data(small);
+            const testhost::Array h = testhost::doubles(1, taps.size(), taps);
+            const std::vector<const mxArray*> in = {d.I.get(), h.get(), d.u1.get(), d.u2.get()};
+            host.check(1, in);
+            for (auto _ : state) host.call(1, in);
+        })->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("plain" + name).c_str(), [small,
+                                                                &taps](benchmark::State& state) {
+            const Data& d = data(small);
+            const int32_t size[2] = {d.w.I.rows, d.w.I.columns};
+            const int32_t m = static_cast<int32_t>(taps.size() / 2);
+            std::vector<double> out(d.w.K);
+            for (auto _ : state) {
+                for (std::size_t k = 0; k < d.w.K; ++k) {
+                    const double a[2] = {d.w.u1[2 * k] - 1.0, d.w.u1[2 * k + 1] - 1.0};
+                    const double b[2] = {d.w.u2[2 * k] - 1.0, d.w.u2[2 * k + 1] - 1.0};
+                    out[k] = stripfilt::imgraduv(d.w.I.values.data(), size, taps.data(), m, a, b, 0,
+                                                 mexgeom::Isa::kBaseline);
+                }
+                benchmark::DoNotOptimize(out.data());
+            }
+        })->Unit(benchmark::kMillisecond);
+        const double samples = data(small).w.samples / data(small).w.h.size() * taps.size();
+        lines.push_back(
+            {"stripfilt" + name, samples, "ns/sample", "plain" + name, "x the line-by-line loop"});
+    }
 }
 
 // What the switch costs a call too small to share (one segment), and from how many segments two

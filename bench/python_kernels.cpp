@@ -1,9 +1,9 @@
 // mexgeom_bench: the kernels called directly from C++, for bench/bench_python.py to time the Python
 // module against. Each function makes `calls` calls of one command's kernel on arrays the script
 // has already laid out column-major (a NumPy array in Fortran order, float64 or, for images,
-// uint8), into output arrays the script made once beforehand with NumPy (so that they lie in
-// memory of the same kind as the module's outputs), on the calling thread with the GIL released,
-// and returns the seconds they took together.
+// uint8, float32 or uint16), into output arrays the script made once beforehand with NumPy (so that
+// they lie in memory of the same kind as the module's outputs), on the calling thread with the GIL
+// released, and returns the seconds they took together.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
@@ -32,10 +32,16 @@ const void* storage(const py::array& a) {
 
 mexgeom::ImageView view(const py::array& image) {
     if (image.ndim() != 2) throw py::value_error("an image must be 2-D");
-    const bool bytes = image.dtype().kind() == 'u';
+    const char kind = image.dtype().kind();
+    const auto size = image.dtype().itemsize();
+    mexgeom::Element element = mexgeom::Element::kDouble;
+    if (kind == 'u') {
+        element = size == 1 ? mexgeom::Element::kUint8 : mexgeom::Element::kUint16;
+    } else if (size == 4) {
+        element = mexgeom::Element::kFloat;
+    }
     return {storage(image), static_cast<int32_t>(image.shape(0)),
-            static_cast<int32_t>(image.shape(1)),
-            bytes ? mexgeom::Element::kUint8 : mexgeom::Element::kDouble};
+            static_cast<int32_t>(image.shape(1)), element};
 }
 
 const double* numbers(const Doubles& a) {

@@ -4,7 +4,9 @@
 # the help file NAME.m (help text, %!test and %!demo blocks; the MEX file takes precedence when
 # the command is called, and Octave and MATLAB show the help of the .m file beside it).
 # Builds one command for every host this configuration serves:
-#   NAME_kernel   static library of the kernel (host-free; for tests, benchmarks and C++ users)
+#   NAME_kernel   static library of the kernel (host-free; for tests, benchmarks, the Python
+#                 module and C++ users)
+#   NAME_mex_kernel  the same for the commands: double and uint8 images alone
 #   NAME          the command for the test host (mex/NAME.so, or mex/NAME.mexglx when 32-bit)
 #   NAME_octave   the command for GNU Octave (octave/NAME.mex, with octave/NAME.m beside it),
 #                 when mkoctfile is found; the target octave_commands builds all of them
@@ -47,9 +49,16 @@ function(add_mex_command name)
     $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}> $<BUILD_INTERFACE:${MEX_CORE_DIR}>)
   mex_code_options(${name}_kernel)
 
+  # The commands take double and uint8 images alone, and every build of a command compiles its
+  # kernel for those two element types only (MEXGEOM_MEX_ELEMENTS, see core/image.h); NAME_kernel
+  # has them all.
+  add_library(${name}_mex_kernel STATIC ${ARG_KERNEL})
+  target_include_directories(${name}_mex_kernel PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${MEX_CORE_DIR})
+  target_compile_definitions(${name}_mex_kernel PUBLIC MEXGEOM_MEX_ELEMENTS)
+
   add_library(${name} MODULE ${ARG_GATEWAY} ${MEX_HOST_DIR}/mexversion.cpp)
   target_include_directories(${name} PRIVATE ${MEX_HOST_DIR})
-  target_link_libraries(${name} PRIVATE ${name}_kernel mx mex mat)
+  target_link_libraries(${name} PRIVATE ${name}_mex_kernel mx mex mat)
   mex_export_options(${name})
   mex_code_options(${name})
   mex_runtime_options(${name})
@@ -76,6 +85,7 @@ function(add_mex_command name)
       ${CMAKE_CURRENT_SOURCE_DIR})
     target_compile_options(${name}_octave PRIVATE ${OCTAVE_CPPFLAGS} ${OCTAVE_ALL_CXXFLAGS}
       -DMEX_DEBUG)
+    target_compile_definitions(${name}_octave PRIVATE MEXGEOM_MEX_ELEMENTS)
     target_link_options(${name}_octave PRIVATE ${OCTAVE_ALL_CXXFLAGS} ${OCTAVE_DL_LDFLAGS}
       ${OCTAVE_OCT_LINK_OPTS})
     mex_export_options(${name}_octave)
@@ -108,6 +118,7 @@ function(add_mex_command name)
       SRC ${ARG_GATEWAY} ${ARG_KERNEL} ${MEX_HOST_DIR}/mexversion.cpp ${documentation})
     target_include_directories(${name}_matlab PRIVATE ${MEX_HOST_DIR} ${MEX_CORE_DIR}
       ${CMAKE_CURRENT_SOURCE_DIR})
+    target_compile_definitions(${name}_matlab PRIVATE MEXGEOM_MEX_ELEMENTS)
     # MATLAB's headers and version file are not ours to keep free of warnings.
     target_compile_options(${name}_matlab PRIVATE -Wno-error)
     # MATLAB's C++ library is often older than the compiler's: the module carries its own.

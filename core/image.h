@@ -1,7 +1,9 @@
 // An image as the kernels receive it: a view of the host's storage, which they only read.
 //
 // Column-major: element (r, c), both 0-based, lies at r + c * rows. Every element is used as the
-// double it equals: bytes as the numbers 0 to 255, never scaled.
+// double it equals: bytes as the numbers 0 to 255 and 16-bit words as 0 to 65535, never scaled;
+// floats widened exactly, so that an image of any element type gives the bits of the double image
+// holding the same values.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +12,7 @@
 namespace mexgeom {
 
 // What an image's elements are; ElementTypes below pairs each with its C++ type.
-enum class Element : int32_t { kDouble = 0, kUint8 = 1 };
+enum class Element : int32_t { kDouble = 0, kUint8 = 1, kFloat = 2, kUint16 = 3 };
 
 struct ImageView {
     const void* elements;
@@ -32,9 +34,17 @@ template <typename... E>
 struct ElementList {};
 
 // The element types an image may hold, each beside its Element. A new one is a line here and its
-// loads in lanes.h; every kernel then takes it.
+// loads in lanes.h; every kernel then takes it. The MEX commands take doubles and bytes alone, and
+// their builds (MEXGEOM_MEX_ELEMENTS) list only those two: a kernel has one instance per element
+// type of each image it reads (patchcorr one per pair), which the others would only make larger.
+#if defined(MEXGEOM_MEX_ELEMENTS)
 using ElementTypes =
     ElementList<ElementType<double, Element::kDouble>, ElementType<uint8_t, Element::kUint8>>;
+#else
+using ElementTypes =
+    ElementList<ElementType<double, Element::kDouble>, ElementType<uint8_t, Element::kUint8>,
+                ElementType<float, Element::kFloat>, ElementType<uint16_t, Element::kUint16>>;
+#endif
 
 template <typename T, typename... E>
 constexpr bool listed(ElementList<E...>) {
@@ -67,9 +77,9 @@ template <typename F, typename... E>
 }
 
 // f(elements), with the image's elements as the pointer to their type (const double*, const
-// uint8_t*): the one dispatch on the element type, which a kernel makes once per call so that the
-// type is a template argument of everything it runs, never a branch per sample. An Element outside
-// ElementTypes calls nothing.
+// uint8_t*, ...): the one dispatch on the element type, which a kernel makes once per call so that
+// the type is a template argument of everything it runs, never a branch per sample. An Element
+// outside ElementTypes calls nothing.
 template <typename F>
 [[gnu::always_inline]] inline void withElements(const ImageView& image, F&& f) {
     dispatch(image, f, ElementTypes{});

@@ -34,7 +34,9 @@ struct Lanes {
     typedef int64_t Mask __attribute__((vector_size(8 * W)));     // comparisons: all ones or zero
     typedef int64_t Offsets __attribute__((vector_size(8 * W)));  // element offsets
     typedef int32_t Int32s __attribute__((vector_size(4 * W)));
-    typedef uint16_t Words __attribute__((vector_size(2 * W)));
+    typedef uint32_t Uint32s __attribute__((vector_size(4 * W)));
+    typedef float Floats __attribute__((vector_size(4 * W)));
+    typedef float FloatPairs __attribute__((vector_size(8 * W)));  // two floats per lane
     typedef double HalfDoubles __attribute__((vector_size(4 * W)));
 };
 
@@ -54,32 +56,49 @@ template <int W>
     return s;
 }
 
-// Two neighbouring bytes, the first in the low half.
-[[gnu::always_inline]] inline uint16_t word(const uint8_t* e) {
+// Two neighbouring elements of a byte or 16-bit type as one unsigned word of twice their width,
+// the first in the low half.
+template <typename T>
+using PairWord = std::conditional_t<sizeof(T) == 1, uint16_t, uint32_t>;
+
+template <typename T>
+[[gnu::always_inline]] inline PairWord<T> pairWord(const T* e) {
 #if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    uint16_t w;
+    PairWord<T> w;
     std::memcpy(&w, e, sizeof w);
     return w;
 #else
-    return static_cast<uint16_t>(e[0] | e[1] << 8);
+    return static_cast<PairWord<T> >(e[0] | static_cast<PairWord<T> >(e[1]) << (8 * sizeof(T)));
 #endif
+}
+
+// Eight bytes from e: two neighbouring floats, kept in memory order when the lanes' words are read
+// back as floats.
+[[gnu::always_inline]] inline int64_t eightBytes(const float* e) {
+    int64_t w;
+    std::memcpy(&w, e, sizeof w);
+    return w;
 }
 
 // Fails to build for a type that has no loads here.
 template <typename T>
 inline constexpr bool kNoLoads = false;
 
-// The element at e + offset[l] for each lane l, as doubles. Bytes are gathered as integers and
-// converted together.
+// The element at e + offset[l] for each lane l, as doubles. Bytes and 16-bit words are gathered as
+// 32-bit integers and floats as floats, each set converted together (exactly: every one of their
+// values is a double).
 template <typename T, int W, std::size_t... L>
 [[gnu::always_inline]] inline typename Lanes<W>::Doubles elementsAt(const T* e,
                                                                     const int64_t* offset,
                                                                     std::index_sequence<L...>) {
     static_assert(isElement<T>, "not an element type of image.h");
     using Doubles = typename Lanes<W>::Doubles;
-    if constexpr (std::is_same_v<T, uint8_t>) {
-        const typename Lanes<W>::Int32s bytes = {static_cast<int32_t>(e[offset[L]])...};
-        return __builtin_convertvector(bytes, Doubles);
+    if constexpr (std::is_same_v<T, uint8_t> || std::is_same_v<T, uint16_t>) {
+        const typename Lanes<W>::Int32s words = {static_cast<int32_t>(e[offset[L]])...};
+        return __builtin_convertvector(words, Doubles);
+    } else if constexpr (std::is_same_v<T, float>) {
+        const typename Lanes<W>::Floats floats = {e[offset[L]]...};
+        return __builtin_convertvector(floats, Doubles);
     } else if constexpr (std::is_same_v<T, double>) {
         return Doubles{e[offset[L]]...};
     } else {
@@ -88,8 +107,10 @@ template <typename T, int W, std::size_t... L>
 }
 
 // The element at e + offset[l] (upper) and the one after it (lower) for each lane l, in lane
-// order, as doubles. Bytes are read as one 16-bit word per lane; doubles as pairs of neighbours,
-// the pairs taken apart.
+// order, as doubles. Bytes and 16-bit words are read as one word of twice their width per lane,
+// then masked and shifted apart; floats as one 64-bit word per lane, read back as pairs of floats
+// whose first and second members are taken apart and widened; doubles as pairs of neighbours, the
+// pairs taken apart.
 template <typename T, int W, std::size_t... L>
 [[gnu::always_inline]] inline void neighbourPairs(const T* e, const int64_t* offset,
                                                   typename Lanes<W>::Doubles& upper,
@@ -97,12 +118,23 @@ template <typename T, int W, std::size_t... L>
                                                   std::index_sequence<L...>) {
     static_assert(isElement<T>, "not an element type of image.h");
     using Doubles = typename Lanes<W>::Doubles;
-    if constexpr (std::is_same_v<T, uint8_t>) {
+    if constexpr (std::is_same_v<T, uint8_t> || std::is_same_v<T, uint16_t>) {
         using Int32s = typename Lanes<W>::Int32s;
-        const typename Lanes<W>::Words words = {word(e + offset[L])...};
-        const Int32s both = __builtin_convertvector(words, Int32s);
-        upper = __builtin_convertvector(both & 0xff, Doubles);
-        lower = __builtin_convertvector(both >> 8, Doubles);
+        using Uint32s = typename Lanes<W>::Uint32s;
+        typedef PairWord<T> Words __attribute__((vector_size(sizeof(PairWord<T>) * W)));
+        constexpr int bits = 8 * sizeof(T);
+        const Words words = {pairWord(e + offset[L])...};
+        const Uint32s both = __builtin_convertvector(words, Uint32s);
+        // Both halves are below 2^16: as signed integers they convert like the unsigned ones.
+        upper = __builtin_convertvector((Int32s)(both & ((1u << bits) - 1)), Doubles);
+        lower = __builtin_convertvector((Int32s)(both >> bits), Doubles);
+    } else if constexpr (std::is_same_v<T, float>) {
+        using FloatPairs = typename Lanes<W>::FloatPairs;
+        const typename Lanes<W>::Offsets words = {eightBytes(e + offset[L])...};
+        const FloatPairs pairs = (FloatPairs)words;
+        upper = __builtin_convertvector(__builtin_shufflevector(pairs, pairs, (2 * L)...), Doubles);
+        lower =
+            __builtin_convertvector(__builtin_shufflevector(pairs, pairs, (2 * L + 1)...), Doubles);
     } else if constexpr (std::is_same_v<T, double>) {
         // The even lanes' pairs side by side, and the odd lanes'; then the first element of
         // each pair and the second, interleaved back into lane order.

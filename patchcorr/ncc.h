@@ -1,9 +1,10 @@
 // Weighted correlation of two image windows under a homography: the kernel of patchcorr.
 //
 // Conventions: images as in image.h (column-major, element (r, c) at r + c * rows, both 0-based;
-// every element used as the double it equals, bytes as the numbers 0 to 255). ncc takes an image
-// as its storage, a size pair {rows, columns} and an element kind: 0 for doubles, any other value
-// for uint8. Points and H use 1-based coordinates, the first along the rows.
+// every element used as the double it equals, never scaled). scoreAll takes images of any element
+// type of image.h as views; ncc takes an image as its storage, a size pair {rows, columns} and an
+// element kind: 0 for doubles, any other value for uint8. Points and H use 1-based coordinates, the
+// first along the rows.
 #pragma once
 
 #include <cstddef>

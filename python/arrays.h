@@ -12,7 +12,8 @@
 //   - a SciPy sparse matrix is a sparse array of its shape and element type, never read.
 // Complex arrays are read by their real part. Messages are the commands' own sentences: a wrong
 // element class or a sparse array is a TypeError, a wrong size a ValueError, an output that cannot
-// be made a MemoryError.
+// be made a MemoryError. Images take two element types beyond the commands' double and uint8,
+// float32 and uint16, read in place like them.
 #pragma once
 
 #include <pybind11/numpy.h>
@@ -52,8 +53,9 @@ Array noArray() {
     return py::reinterpret_steal<Array>(py::handle());
 }
 
-// The element classes that the commands tell apart.
-enum class Class { kDouble, kUint8, kOther };
+// The element classes that the gateways tell apart: the commands' double and uint8, and the two
+// more that images may hold here.
+enum class Class { kDouble, kUint8, kFloat32, kUint16, kOther };
 
 // A Python argument as a host array: its rows, its second dimension, its columns (the product of
 // every dimension after the first) and its number of dimensions, counted as a host does (at least
@@ -78,7 +80,9 @@ inline Class classOf(const py::dtype& type) {
     const char kind = type.kind();
     const auto size = type.itemsize();
     if ((kind == 'f' && size == 8) || (kind == 'c' && size == 16)) return Class::kDouble;
+    if ((kind == 'f' && size == 4) || (kind == 'c' && size == 8)) return Class::kFloat32;
     if (kind == 'u' && size == 1) return Class::kUint8;
+    if (kind == 'u' && size == 2) return Class::kUint16;
     return Class::kOther;
 }
 
@@ -179,24 +183,39 @@ inline Doubles doubles(const Arg& a) {
     return d;
 }
 
-// An image whose class the gateway has accepted (double or uint8), as the kernels read it.
+// An image whose class checkImage has accepted, as the kernels read it.
 struct Image {
     py::array storage = noArray();  // keeps the elements alive while the kernel reads them
     mexgeom::ImageView view;
 };
 
-inline Image image(const Arg& a) {
+template <typename T>
+Image imageOf(const Arg& a) {
     Image im;
-    im.storage = a.isDouble() ? columnMajor<double>(a) : columnMajor<uint8_t>(a);
+    im.storage = columnMajor<T>(a);
     im.view = {im.storage.data(), static_cast<int32_t>(a.rows), static_cast<int32_t>(a.columns),
-               a.isDouble() ? mexgeom::Element::kDouble : mexgeom::Element::kUint8};
+               mexgeom::elementOf<T>()};
     return im;
 }
 
-// The element class and the size of an image, tested as patchcorr and stripfilt do.
+inline Image image(const Arg& a) {
+    switch (a.elements) {
+        case Class::kDouble:
+            return imageOf<double>(a);
+        case Class::kFloat32:
+            return imageOf<float>(a);
+        case Class::kUint16:
+            return imageOf<uint16_t>(a);
+        default:  // uint8: checkImage has refused every other class
+            return imageOf<uint8_t>(a);
+    }
+}
+
+// The element class and the size of an image, tested as patchcorr and stripfilt do; any class
+// but the four an image may hold gets classMessage.
 inline void checkImage(const Arg& a, const char* classMessage, const char* sparseMessage,
                        const char* sizeMessage) {
-    if (a.elements != Class::kDouble && a.elements != Class::kUint8) typeError(classMessage);
+    if (a.elements == Class::kOther) typeError(classMessage);
     if (a.sparse) typeError(sparseMessage);
     if (a.rows > INT32_MAX || a.columns > INT32_MAX) valueError(sizeMessage);
 }

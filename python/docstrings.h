@@ -18,13 +18,17 @@ Arguments are read as MATLAB arrays:
     a 1-D array of n elements is an n x 1 column, a 0-D array 1 x 1;
   - Python numbers, and lists or tuples of them, are float64, as a literal is in MATLAB;
   - complex arrays are read by their real part.
+Images (X and Y of patchcorr, I of stripfilt) are float64 or uint8 as in MATLAB, or float32 or
+uint16; each value is used as the float64 it equals, never scaled, so an image of any of the four
+types gives the bits of the float64 image of the same values. Every other argument is float64.
 Arrays of either memory order and any strides are accepted. An array that is already
 column-major (Fortran order), aligned and of the element type read is used in place; any other is
 copied once per call into that layout. Results are new float64 NumPy arrays of the commands'
 shapes, in Fortran order.
 
 A wrong element type is a TypeError and a wrong size a ValueError, each with the command's own
-message (for example "X must be either double or uint8.", "H must be 3x3 matrix."); a wrong
+message (for example "H must be a full double matrix.", "H must be 3x3 matrix."; an image of
+another type gets "X must be float64, float32, uint16 or uint8."); a wrong
 number of inputs is a TypeError with the command's message; an output that cannot be made is
 MemoryError("Out of memory."). The GIL is released while a kernel runs, so calls from several
 Python threads run at once.
@@ -41,8 +45,10 @@ For each point (column) of u, the weighted correlation coefficient between the w
 about the point in image X and the corresponding window in image Y: the local affine
 approximation of H at the point (the centre goes through H, the offsets through its Jacobian).
 
-X, Y     images, float64 or uint8 (uint8 values are used as 0 to 255, not scaled); an
-         M x N x 3 array is one M x 3N image.
+X, Y     images, float64, float32, uint16 or uint8, each of its own type; every value is used
+         as the float64 it equals (uint8 as 0 to 255, uint16 as 0 to 65535, not scaled), so
+         the scores are those of the float64 images of the same values. An M x N x 3 array is
+         one M x 3N image.
 H        3 x 3 float64: maps 1-based (row, column) of X to homogeneous positions of Y.
 W        3 x nW float64: one window sample per column: row offset, column offset, weight.
 u        2 x K float64, or empty: the points, 1-based coordinates of X, row first.
@@ -56,8 +62,9 @@ both images (1 <= position < size - 1 along both axes, 0-based) or when either w
 (weighted variance at most 1e-9); an empty u of 0 x K gives K zeros.
 
 Copies: X, Y, H, W and u are read in place when they are Fortran-ordered, aligned arrays of their
-element type; otherwise each such argument is copied once into that layout (an image of C order,
-such as a slice of a NumPy picture, is copied whole).
+element type (an image of any of its four); otherwise each such argument is copied once into that
+layout, keeping its type (an image of C order, such as a slice of a NumPy picture, is copied
+whole).
 )";
 
 inline constexpr const char* kPluckresidDoc = R"(pluckresid(x, A, T, E, *, jacobian=False)
@@ -97,7 +104,9 @@ by i (-d2, d1) for i = -m..m, d the unit direction; line i takes tap h[i + m] (i
 order). The samples of each line inside the image are averaged, and the averages weighted by
 their taps are summed.
 
-I        M x N image, float64 or uint8 (uint8 values are used as 0 to 255, not scaled).
+I        M x N image, float64, float32, uint16 or uint8; every value is used as the float64 it
+         equals (uint8 as 0 to 255, uint16 as 0 to 65535, not scaled), so the responses are
+         those of the float64 image of the same values.
 h        float64, an odd number 2m + 1 of taps, any shape.
 u1, u2   2 x K float64: segment end points, 1-based (row, column), not necessarily integers.
 threads  1 by default; N for up to N threads, 0 or "auto" for one per processor this process may
@@ -107,7 +116,8 @@ Returns a 1 x K float64 array; NaN for a segment shorter than 0.5, one with an o
 has no sample inside the image, one that reads a NaN, and one whose end points are not finite.
 
 Copies: I, h, u1 and u2 are read in place when they are Fortran-ordered, aligned arrays of their
-element type; otherwise each such argument is copied once into that layout.
+element type (I of any of its four); otherwise each such argument is copied once into that layout,
+keeping its type.
 )";
 
 inline constexpr const char* kXprod3Doc = R"(xprod3(A, B=None)

@@ -1,7 +1,8 @@
 // The Python module mexgeom: one gateway per command, each reading as the command's MEX gateway
 // does: the count, then each input in the command's order, then the output, then one call of the
 // batch kernel with the GIL released. Arguments are converted (to column-major numbers) only after
-// every test has passed, and at most once per call; arrays.h says how.
+// every test has passed, and at most once per call; arrays.h says how. Images may hold two element
+// types more than the commands take, float32 and uint16, and their class message names all four.
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -33,9 +34,11 @@ py::object patchcorr(const py::args& args, const py::kwargs& kwargs) {
     const unsigned threads = threadCount(in[OPT_THREADS]);
 
     const Arg X = describe(in[IN_X]);
-    checkImage(X, "X must be either double or uint8.", "X must not be sparse.", "X is too large.");
+    checkImage(X, "X must be float64, float32, uint16 or uint8.", "X must not be sparse.",
+               "X is too large.");
     const Arg Y = describe(in[IN_Y]);
-    checkImage(Y, "Y must be either double or uint8.", "Y must not be sparse.", "Y is too large.");
+    checkImage(Y, "Y must be float64, float32, uint16 or uint8.", "Y must not be sparse.",
+               "Y is too large.");
 
     const Arg H = describe(in[IN_H]);
     if (H.rows != 3 || H.columns != 3) valueError("H must be 3x3 matrix.");
@@ -137,7 +140,8 @@ py::object stripfilt(const py::args& args, const py::kwargs& kwargs) {
 
     const Arg I = describe(in[IN_I]);
     if (I.dimensions != 2) valueError("I must be 2D array.");
-    checkImage(I, "I must be either double or uint8.", "I must not be sparse.", "I is too large.");
+    checkImage(I, "I must be float64, float32, uint16 or uint8.", "I must not be sparse.",
+               "I is too large.");
 
     const Arg h = describe(in[IN_H]);
     if (!h.isDouble()) typeError("h must be double vector.");

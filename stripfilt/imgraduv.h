@@ -1,10 +1,11 @@
 // The response of a one-dimensional filter applied across a line segment: the kernel of stripfilt.
 //
 // Conventions: images as in image.h (column-major, element (r, c) at r + c * rows, both 0-based;
-// every element used as the double it equals, bytes as the numbers 0 to 255, never scaled).
-// imgraduv takes an image as its storage, a size pair {rows, columns} and an element kind: 0 for
-// doubles, any other value for uint8. End points are 0-based (row, column) positions, element
-// (r, c) sitting at the point (r, c), except in filterAll, which takes the host's 1-based ones.
+// every element used as the double it equals, never scaled). imgraduv takes an image as a view of
+// any element type of image.h, as its typed storage and a size pair {rows, columns}, or as its
+// storage, that size pair and an element kind: 0 for doubles, any other value for uint8. End points
+// are 0-based (row, column) positions, element (r, c) sitting at the point (r, c), except in
+// filterAll, which takes the host's 1-based ones.
 #pragma once
 
 #include <cstddef>
@@ -30,11 +31,18 @@ extern template double imgraduv<double>(const double*, const int32_t*, const dou
                                         const double*, const double*);
 extern template double imgraduv<uint8_t>(const uint8_t*, const int32_t*, const double*, int32_t,
                                          const double*, const double*);
+extern template double imgraduv<float>(const float*, const int32_t*, const double*, int32_t,
+                                       const double*, const double*);
+extern template double imgraduv<uint16_t>(const uint16_t*, const int32_t*, const double*, int32_t,
+                                          const double*, const double*);
 
 double imgraduv(const void* I, const int32_t* size, const double* h, int32_t m, const double* a,
                 const double* b, int32_t kind);
 double imgraduv(const void* I, const int32_t* size, const double* h, int32_t m, const double* a,
                 const double* b, int32_t kind, mexgeom::Isa isa);
+// The same for an image of any element type of image.h, on the given instruction set.
+double imgraduv(const mexgeom::ImageView& I, const double* h, int32_t m, const double* a,
+                const double* b, mexgeom::Isa isa);
 
 // The responses of K segments with the element kind and the instruction set chosen once for all:
 // segment k runs from (u1[2k], u1[2k + 1]) to (u2[2k], u2[2k + 1]), 1-based (row, column)

@@ -30,10 +30,10 @@ inline int32_t sampleCount(double L) {
 }
 
 // Position on one axis at step j of an offset line: (j * d + c) + a, c the line's sideways shift,
-// for one line or for one line per lane. The visited range and the samples all go through here,
-// so that they agree to the bit.
-template <typename Number>
-[[gnu::always_inline]] inline Number position(double j, double d, Number c, double a) {
+// for one step of one line, one line per lane or one step per lane. The visited range and the
+// samples all go through here, so that they agree to the bit.
+template <typename Step, typename Number>
+[[gnu::always_inline]] inline auto position(Step j, double d, Number c, double a) {
     return (j * d + c) + a;
 }
 
@@ -81,6 +81,40 @@ inline Span insideSpan(int32_t n, double d, double c, double a, double limit) {
     }
     return {firstTrue(n, [&](int32_t j) { return at(j) < limit; }),
             firstTrue(n, [&](int32_t j) { return at(j) <= -1; })};
+}
+
+// The segment from a to b as its offset lines share it: its start (a1, a2), its unit direction
+// (d1, d2), its n steps, and the inside limits of the image along each axis. With fewer than 2 rows
+// or columns (not readable) no position is inside.
+struct Strip {
+    double a1, a2, d1, d2;
+    int32_t n;
+    double limit1, limit2;
+    bool readable;
+};
+
+inline Strip stripOf(const int32_t* size, const double* a, const double* b) {
+    const double e1 = b[0] - a[0], e2 = b[1] - a[1];
+    const double L = __builtin_sqrt(e1 * e1 + e2 * e2);
+    const double limit1 = insideLimit(size[0]), limit2 = insideLimit(size[1]);
+    const bool readable = size[0] >= 2 && size[1] >= 2;
+    return {a[0], a[1], e1 / L, e2 / L, sampleCount(L), limit1, limit2, readable};
+}
+
+// Offset line i (i = -m .. m): its tap h[i + m], its shift i (-d2, d1) along the normal, and the
+// steps whose position is inside along both axes.
+struct OffsetLine {
+    double w, shift1, shift2;
+    Span span;
+};
+
+inline OffsetLine offsetLine(const Strip& g, const double* h, int64_t m, int64_t i) {
+    const double shift1 = -g.d2 * static_cast<double>(i), shift2 = static_cast<double>(i) * g.d1;
+    const Span s1 = insideSpan(g.n, g.d1, shift1, g.a1, g.limit1);
+    const Span s2 = insideSpan(g.n, g.d2, shift2, g.a2, g.limit2);
+    const Span both = {s1.begin > s2.begin ? s1.begin : s2.begin,
+                       s1.end < s2.end ? s1.end : s2.end};
+    return {h[i + m], shift1, shift2, both};
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <type_traits>
 #include <vector>
 
 #include "ncc.h"
@@ -163,10 +164,10 @@ TEST(Ncc, ThreeRowsOrColumnsAreTheFewestThatScore) {
 }
 
 // The batch scorer on every instruction set this processor can run, against the point-by-point
-// loop, bit for bit: random images of every small size (below 3 rows or columns none can be
-// sampled), both element kinds in either image, both modes, windows and points reaching over the
-// borders, a few NaN and infinite values among them, and point counts that leave the last group
-// of lanes partly empty.
+// loop on double images holding the same values, bit for bit: random images of every small size
+// (below 3 rows or columns none can be sampled), every element type in either image, both modes,
+// windows and points reaching over the borders, a few NaN and infinite values among them (in
+// double and float images), and point counts that leave the last group of lanes partly empty.
 struct Draw {
     std::mt19937 rng;
     double uniform(double lo, double hi) {
@@ -183,32 +184,54 @@ struct Draw {
     }
 };
 
+// An image of any element type: its values as doubles, for the point loop, and its elements.
 struct Image {
     int32_t size[2];
-    int kind;
+    mexgeom::Element element;
     std::vector<double> values;
-    std::vector<uint8_t> bytes;
-    const void* data() const {
-        return kind == 0 ? static_cast<const void*>(values.data()) : bytes.data();
-    }
-    mexgeom::ImageView view() const {
-        return {data(), size[0], size[1],
-                kind == 0 ? mexgeom::Element::kDouble : mexgeom::Element::kUint8};
-    }
+    std::vector<unsigned char> elements;
+    mexgeom::ImageView view() const { return {elements.data(), size[0], size[1], element}; }
 };
 
-// An image of the given size, or of a random size (below 0).
+// n random values of T (now and then NaN or Inf when T is a floating type and special is small),
+// as doubles and as elements of T.
+template <typename T>
+void fill(Image& im, Draw& d, std::size_t n, int special) {
+    im.element = mexgeom::elementOf<T>();
+    im.elements.resize(n * sizeof(T));
+    for (std::size_t k = 0; k < n; ++k) {
+        T e;
+        if constexpr (std::is_integral_v<T>) {
+            e = static_cast<T>(d.integer(0, std::numeric_limits<T>::max()));
+        } else {
+            e = static_cast<T>(d.sometimes(d.uniform(-100, 100), special));
+        }
+        im.values.push_back(e);
+        std::memcpy(&im.elements[k * sizeof(T)], &e, sizeof e);
+    }
+}
+
+// An image of the given size, or of a random size (below 0), of a random element type.
 Image randomImage(Draw& d, int32_t rows = -1, int32_t columns = -1) {
     const int32_t sizes[] = {0, 1, 2, 3, 4, 5, 9, 17};
     auto size = [&] { return d.integer(0, 3) == 0 ? sizes[d.integer(0, 7)] : 40; };
     if (rows < 0) rows = size();
     if (columns < 0) columns = size();
-    Image im{{rows, columns}, d.integer(0, 1) == 0 ? 0 : 7, {}, {}};
-    const std::size_t n = static_cast<std::size_t>(im.size[0]) * im.size[1];
+    Image im{{rows, columns}, {}, {}, {}};
+    const std::size_t n = static_cast<std::size_t>(rows) * columns;
     const int special = d.integer(0, 4) == 0 ? 100 : 1 << 30;  // one image in five has NaN, Inf
-    for (std::size_t k = 0; k < n; ++k) {
-        im.bytes.push_back(static_cast<uint8_t>(d.integer(0, 255)));
-        im.values.push_back(d.sometimes(d.uniform(-100, 100), special));
+    switch (d.integer(0, 3)) {
+        case 0:
+            fill<double>(im, d, n, special);
+            break;
+        case 1:
+            fill<uint8_t>(im, d, n, special);
+            break;
+        case 2:
+            fill<float>(im, d, n, special);
+            break;
+        default:
+            fill<uint16_t>(im, d, n, special);
     }
     return im;
 }
@@ -256,8 +279,8 @@ TEST(ScoreAll, EveryInstructionSetGivesThePointLoopsBits) {
 
         std::vector<double> expected(K);
         for (std::size_t k = 0; k < K; ++k) {
-            expected[k] = straightforward::ncc(X.data(), X.size, X.kind, Y.data(), Y.size, Y.kind,
-                                               &u[2 * k], H, W.data(), nW, mode, kUndefined);
+            expected[k] = straightforward::ncc(X.values.data(), X.size, 0, Y.values.data(), Y.size,
+                                               0, &u[2 * k], H, W.data(), nW, mode, kUndefined);
             scored += !std::isnan(expected[k]);
             ++total;
         }
@@ -269,8 +292,9 @@ TEST(ScoreAll, EveryInstructionSetGivesThePointLoopsBits) {
             for (std::size_t k = 0; k < K; ++k) {
                 EXPECT_EQ(std::memcmp(&got[k], &expected[k], sizeof(double)), 0)
                     << "trial " << trial << ", instruction set " << static_cast<int>(isa)
-                    << ", point " << k << " of " << K << ": " << got[k] << " instead of "
-                    << expected[k];
+                    << ", elements " << static_cast<int>(X.element) << " and "
+                    << static_cast<int>(Y.element) << ", point " << k << " of " << K << ": "
+                    << got[k] << " instead of " << expected[k];
             }
             EXPECT_EQ(got[K], 7.0) << "trial " << trial << ": wrote past the last score";
         }
@@ -298,7 +322,7 @@ TEST(ScoreAll, PrefetchingLargeImagesKeepsThePointLoopsBits) {
         {"centre at infinity", {1, 0, 1, 0, 1, 0, 0, 0, 0}},
     };
     const Image images[] = {randomImage(d, 400, 400), randomImage(d, 1100, 1000)};
-    const Image X = images[0].kind == 0 ? images[0] : images[1];
+    const Image X = images[0].element == mexgeom::Element::kDouble ? images[0] : images[1];
     std::vector<double> W;
     for (int j = 0; j < 49; ++j) W.insert(W.end(), {j % 7 - 3.0, j / 7 - 3.0, 1.0 + j % 3});
     const std::size_t K = 37;
@@ -317,9 +341,9 @@ TEST(ScoreAll, PrefetchingLargeImagesKeepsThePointLoopsBits) {
                     patchcorr::scoreAll(X.view(), Y.view(), u.data(), K, m.H, W.data(), 49, mode,
                                         kUndefined, got.data(), isa);
                     for (std::size_t k = 0; k < K; ++k) {
-                        const double expected =
-                            straightforward::ncc(X.data(), X.size, X.kind, Y.data(), Y.size, Y.kind,
-                                                 &u[2 * k], m.H, W.data(), 49, mode, kUndefined);
+                        const double expected = straightforward::ncc(
+                            X.values.data(), X.size, 0, Y.values.data(), Y.size, 0, &u[2 * k], m.H,
+                            W.data(), 49, mode, kUndefined);
                         EXPECT_TRUE(std::memcmp(&got[k], &expected, sizeof(double)) == 0)
                             << m.name << ", Y " << Y.size[0] << " x " << Y.size[1] << ", mode "
                             << mode << ", instruction set " << static_cast<int>(isa) << ", point "

@@ -82,9 +82,8 @@ double kernel(const std::vector<T>& I, int32_t M, int32_t N, const std::vector<d
 template <typename T>
 double kernelOn(mexgeom::Isa isa, const std::vector<T>& I, int32_t M, int32_t N,
                 const std::vector<double>& h, const double a[2], const double b[2]) {
-    const int32_t size[2] = {M, N};
-    return stripfilt::imgraduv(I.data(), size, h.data(), static_cast<int32_t>(h.size() / 2), a, b,
-                               sizeof(T) == 1 ? 1 : 0, isa);
+    return stripfilt::imgraduv({I.data(), M, N, mexgeom::elementOf<T>()}, h.data(),
+                               static_cast<int32_t>(h.size() / 2), a, b, isa);
 }
 
 const mexgeom::Isa kIsas[] = {mexgeom::Isa::kBaseline, mexgeom::Isa::kAvx2, mexgeom::Isa::kAvx512};
@@ -155,12 +154,35 @@ std::vector<double> randomImage<double>(std::mt19937& rng, int32_t M, int32_t N)
     return I;
 }
 
+// The double image's values rounded to floats, with infinities of either sign among them.
+template <>
+std::vector<float> randomImage<float>(std::mt19937& rng, int32_t M, int32_t N) {
+    std::uniform_int_distribution<int> special(0, 1999);
+    std::vector<float> I;
+    for (double v : randomImage<double>(rng, M, N)) {
+        const int s = special(rng);
+        I.push_back(s == 0 ? INFINITY : s == 1 ? -INFINITY : static_cast<float>(v));
+    }
+    return I;
+}
+
+// Every value of the integer type.
+template <typename T>
+std::vector<T> randomWholeNumbers(std::mt19937& rng, int32_t M, int32_t N) {
+    std::uniform_int_distribution<int> value(0, std::numeric_limits<T>::max());
+    std::vector<T> I(static_cast<size_t>(M) * N);
+    for (T& v : I) v = static_cast<T>(value(rng));
+    return I;
+}
+
 template <>
 std::vector<uint8_t> randomImage<uint8_t>(std::mt19937& rng, int32_t M, int32_t N) {
-    std::uniform_int_distribution<int> byte(0, 255);
-    std::vector<uint8_t> I(static_cast<size_t>(M) * N);
-    for (uint8_t& v : I) v = static_cast<uint8_t>(byte(rng));
-    return I;
+    return randomWholeNumbers<uint8_t>(rng, M, N);
+}
+
+template <>
+std::vector<uint16_t> randomImage<uint16_t>(std::mt19937& rng, int32_t M, int32_t N) {
+    return randomWholeNumbers<uint16_t>(rng, M, N);
 }
 
 // On every instruction set this processor can run (the default choice among them is tested by
@@ -208,6 +230,12 @@ TEST(Imgraduv, MatchesTheSampleBySampleLoopOnUint8Images) {
     compareWithReference<uint8_t>(4);
 }
 
+// Each value used as the double it equals: the loop reads the float and 16-bit elements as doubles.
+TEST(Imgraduv, MatchesTheSampleBySampleLoopOnFloatAndUint16Images) {
+    compareWithReference<float>(9);
+    compareWithReference<uint16_t>(10);
+}
+
 // Segments of up to 2^31 - 1 samples per line against a short segment with the same unit
 // direction and the same positions at every step that can be inside: the answers must be the
 // same bits, and the long ones must not visit their samples one by one.
@@ -218,7 +246,10 @@ TEST(Imgraduv, LongSegmentsCostOnlyTheirInsideSamples) {
     std::vector<double> clean(I);
     for (double& v : clean)
         if (std::isnan(v) || v == -1234567) v = 1;
-    const std::vector<double> h = {0.5, -1, 2, 0.25, -0.75};
+    // Five taps take the lanes along the steps on every instruction set, seven the lanes across
+    // the lines.
+    const std::vector<double> filters[] = {{0.5, -1, 2, 0.25, -0.75},
+                                           {0.5, -1, 2, 0.25, -0.75, 1.5, -3}};
     const double big = 2147483647.0, t = 268435456.0;  // 2^31 - 1 and 2^28
     struct {
         const char* name;
@@ -240,12 +271,22 @@ TEST(Imgraduv, LongSegmentsCostOnlyTheirInsideSamples) {
     };
     const auto start = std::chrono::steady_clock::now();
     for (auto& c : cases) {
-        for (const std::vector<double>* image :
-             {&I, static_cast<const std::vector<double>*>(&clean)}) {
-            const double expected = reference(*image, M, N, h, c.equivalent.a, c.equivalent.b);
-            EXPECT_TRUE(sameBits(kernel(*image, M, N, h, c.huge.a, c.huge.b), expected)) << c.name;
+        for (const std::vector<double>& h : filters) {
+            for (mexgeom::Isa isa : kIsas) {
+                if (!mexgeom::supported(isa)) continue;
+                for (const std::vector<double>* image :
+                     {&I, static_cast<const std::vector<double>*>(&clean)}) {
+                    const double expected =
+                        reference(*image, M, N, h, c.equivalent.a, c.equivalent.b);
+                    EXPECT_TRUE(
+                        sameBits(kernelOn(isa, *image, M, N, h, c.huge.a, c.huge.b), expected))
+                        << c.name << ", " << h.size() << " taps, instruction set "
+                        << static_cast<int>(isa);
+                }
+                EXPECT_TRUE(std::isfinite(kernelOn(isa, clean, M, N, h, c.huge.a, c.huge.b)))
+                    << c.name;
+            }
         }
-        EXPECT_TRUE(std::isfinite(kernel(clean, M, N, h, c.huge.a, c.huge.b))) << c.name;
     }
     // Visiting 2^31 samples one by one takes seconds even natively.
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
@@ -278,8 +319,8 @@ TEST(Imgraduv, NonFiniteAndHugeValuesGiveNaN) {
         {"no length", {{3, 3}, {3, 3}}},
     };
     for (auto& c : cases) {
-        for (const std::vector<double>& h :
-             {std::vector<double>{1}, std::vector<double>{1, 2, 3}}) {
+        for (const std::vector<double>& h : {std::vector<double>{1}, std::vector<double>{1, 2, 3},
+                                             std::vector<double>{1, 2, 3, 4, 5, 6, 7}}) {
             EXPECT_TRUE(std::isnan(kernel(I, M, N, h, c.s.a, c.s.b))) << c.name;
         }
     }

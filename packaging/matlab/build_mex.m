@@ -103,7 +103,9 @@ for i = 1:numel(commands)
              cellfun(@(f) fullfile(folder, f), setdiff({files.name}, {[name '.cpp']}), ...
                      'UniformOutput', false), ...
              {fullfile(hostdir, 'mexversion.cpp')}];
-  includes = {['-I' hostdir], ['-I' coredir], ['-I' folder]};
+  % The commands take double and uint8 images alone: their kernels are built for those two
+  % element types only.
+  includes = {'-DMEXGEOM_MEX_ELEMENTS', ['-I' hostdir], ['-I' coredir], ['-I' folder]};
   if inOctave
     % mkoctfile has no -outdir; its -output takes a path and adds the extension.
     mex('-output', fullfile(outdir, name), includes{:}, sources{:}, exports);

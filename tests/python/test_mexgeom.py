@@ -75,9 +75,13 @@ EXAMPLES = [
         X5, X5, SHIFT, W3, np.zeros((0, 5), np.int8)), np.zeros((1, 5))),
     ("patchcorr u 3 x 0", lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3, np.zeros((3, 0))),
      np.zeros((1, 0))),
+    ("patchcorr X of 2^31 - 1 columns is not too large", lambda: mexgeom.patchcorr(
+        np.zeros((1, 2 ** 31 - 1), np.uint8, order="F"), X5, SHIFT, W3, [3, 3]), [[NAN]]),
     ("pluckresid r", lambda: mexgeom.pluckresid(*line()), [[4.0], [0], [1], [-2]]),
     ("stripfilt 2 x 0", lambda: mexgeom.stripfilt(EDGE, 1, np.zeros((2, 0)), np.zeros((2, 0))),
      np.zeros((1, 0))),
+    ("stripfilt I of 2^31 - 1 rows is not too large", lambda: mexgeom.stripfilt(
+        np.zeros((2 ** 31 - 1, 1), np.uint8, order="F"), 1, [1, 1], [3, 1]), [[NAN]]),
     ("xprod3 B=None is the one-input form",
      lambda: mexgeom.xprod3([[1, 0], [0, 1], [0, 0]], B=None), [[0.0], [0], [1]]),
     ("xprod3 two 1-D vectors are columns", lambda: mexgeom.xprod3([1, 0, 0], [0, 1, 0]),
@@ -123,11 +127,12 @@ ERRORS = [
      "Bad number of input parameters."),
     ("patchcorr", lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3, method="nearest"), TypeError,
      "Bad number of input parameters."),
-    ("patchcorr", pc(X=X5.astype(np.float32)), TypeError, "X must be either double or uint8."),
-    ("patchcorr", pc(X="abc"), TypeError, "X must be either double or uint8."),
+    ("patchcorr", pc(X=X5.astype(np.float16)), TypeError,
+     "X must be float64, float32, uint16 or uint8."),
+    ("patchcorr", pc(X="abc"), TypeError, "X must be float64, float32, uint16 or uint8."),
     ("patchcorr", pc(X=sparse(X5)), TypeError, "X must not be sparse."),
     ("patchcorr", pc(X=big(2 ** 31, 1)), ValueError, "X is too large."),
-    ("patchcorr", pc(Y=[[True]]), TypeError, "Y must be either double or uint8."),
+    ("patchcorr", pc(Y=[[True]]), TypeError, "Y must be float64, float32, uint16 or uint8."),
     ("patchcorr", pc(Y=sparse(X5)), TypeError, "Y must not be sparse."),
     ("patchcorr", pc(Y=big(3, 2 ** 31)), ValueError, "Y is too large."),
     ("patchcorr", pc(H=np.eye(2)), ValueError, "H must be 3x3 matrix."),
@@ -153,8 +158,9 @@ ERRORS = [
     ("stripfilt", lambda: mexgeom.stripfilt(EDGE, 1, [1, 1]), TypeError,
      "Bad number of input arguments."),
     ("stripfilt", sf(I=np.zeros((4, 4, 2))), ValueError, "I must be 2D array."),
-    ("stripfilt", sf(I=EDGE.astype(np.int16)), TypeError, "I must be either double or uint8."),
-    ("stripfilt", sf(I=Unreadable()), TypeError, "I must be either double or uint8."),
+    ("stripfilt", sf(I=EDGE.astype(np.int16)), TypeError,
+     "I must be float64, float32, uint16 or uint8."),
+    ("stripfilt", sf(I=Unreadable()), TypeError, "I must be float64, float32, uint16 or uint8."),
     ("stripfilt", sf(I=sparse(EDGE)), TypeError, "I must not be sparse."),
     ("stripfilt", sf(I=big(2 ** 31, 2)), ValueError, "I is too large."),
     ("stripfilt", sf(h=np.array([1, 0, -1])), TypeError, "h must be double vector."),
@@ -198,13 +204,18 @@ def test_messages(command, call, kind, message):
     assert str(raised.value) == message
 
 
+# The images' class messages, which name the four element types that images take here.
+IMAGE_CLASS = {f"{name} must be either double or uint8.":
+               f"{name} must be float64, float32, uint16 or uint8." for name in "XYI"}
+
+
 def test_every_message_is_in_the_table():
-    """The messages are the commands' own, and the table reaches each one (but an output of
-    pluckresid, whose largest size NumPy may well allocate)."""
+    """The messages are the commands' own, but for the images' class, and the table reaches each
+    one (but an output of pluckresid, whose largest size NumPy may well allocate)."""
     documented = {}
     for entry in MESSAGES.read_text().splitlines():
         command, message = entry.split(": ", 1)
-        documented.setdefault(command, set()).add(message)
+        documented.setdefault(command, set()).add(IMAGE_CLASS.get(message, message))
     documented["pluckresid"].discard("Out of memory.")
     tested = {}
     for command, _, _, message in ERRORS:
@@ -263,29 +274,46 @@ def test_shapes_read_as_host_arrays(name, one, other):
     assert same_bits(one(), other())
 
 
-def image_calls(dtype):
-    image = IMAGE.astype(dtype)
-    return [lambda: mexgeom.patchcorr(image, IMAGE, AFFINE, WINDOW, POINTS),
-            lambda: mexgeom.patchcorr(IMAGE, image, AFFINE, WINDOW, POINTS, "nearest"),
-            lambda: mexgeom.stripfilt(image, TAPS, ENDS, ENDS2)]
+def typed_images():
+    """An image of each element type, in Fortran order (read in place): fractions, NaN and
+    infinities in float32, the whole range of uint16 and uint8."""
+    rng = np.random.default_rng(18)
+    f32 = (200 * rng.random((40, 50)) - 100).astype(np.float32)
+    f32.flat[rng.choice(f32.size, 6, replace=False)] = [NAN, -NAN, np.inf, -np.inf, NAN, np.inf]
+    return {"float64": IMAGE, "uint8": IMAGE.astype(np.uint8), "float32": f32,
+            "uint16": rng.integers(0, 65536, (40, 50)).astype(np.uint16)}
 
 
-@pytest.mark.parametrize("dtype", [np.float64, np.uint8])
-def test_images_of_every_accepted_type_give_the_float64_bits(dtype):
-    for call, want in zip(image_calls(dtype), image_calls(np.float64)):
-        assert same_bits(call(), want())
+TYPED = {name: np.asfortranarray(image) for name, image in typed_images().items()}
 
 
-@pytest.mark.parametrize("dtype", [np.float32, np.uint16, np.int8, np.int16, np.int32, np.int64,
-                                   np.uint32, np.uint64, np.float16, np.longdouble, np.complex64,
-                                   np.bool_, object, "U3", "V8"])
+@pytest.mark.parametrize("y", TYPED)
+@pytest.mark.parametrize("x", TYPED)
+def test_images_of_every_element_type_give_the_bits_of_float64(x, y):
+    """Each value is used as the double it equals: the float64 images of the same values give the
+    same bits, in X and Y of any two types and in I."""
+    X, Y = TYPED[x], TYPED[y]
+    X64, Y64 = X.astype(np.float64), Y.astype(np.float64)
+    for method in (None, "nearest"):
+        got = mexgeom.patchcorr(X, Y, AFFINE, WINDOW, POINTS, method)
+        assert same_bits(got, mexgeom.patchcorr(X64, Y64, AFFINE, WINDOW, POINTS, method))
+        assert np.isfinite(got).sum() > POINTS.shape[1] // 2
+    got = mexgeom.stripfilt(Y, TAPS, ENDS, ENDS2)
+    assert same_bits(got, mexgeom.stripfilt(Y64, TAPS, ENDS, ENDS2))
+    assert np.isfinite(got).sum() > ENDS.shape[1] // 4
+
+
+@pytest.mark.parametrize("dtype", [np.int8, np.int16, np.int32, np.int64, np.uint32, np.uint64,
+                                   np.float16, np.longdouble, np.clongdouble, np.bool_, object,
+                                   "U3", "V8"])
 def test_images_of_other_types_are_refused(dtype):
     image = np.zeros((8, 8), dtype)
     cases = [(lambda: mexgeom.patchcorr(image, IMAGE, AFFINE, WINDOW, POINTS), "X"),
              (lambda: mexgeom.patchcorr(IMAGE, image, AFFINE, WINDOW, POINTS), "Y"),
              (lambda: mexgeom.stripfilt(image, TAPS, ENDS, ENDS), "I")]
     for call, name in cases:
-        with pytest.raises(TypeError, match=f"^{name} must be either double or uint8.$"):
+        with pytest.raises(TypeError,
+                           match=f"^{name} must be float64, float32, uint16 or uint8.$"):
             call()
 
 
@@ -312,12 +340,14 @@ def unaligned(a):
 LAYOUTS = {"C order": np.ascontiguousarray, "strided": strided,
            "reversed": lambda a: np.flip(np.flip(a).copy()),
            "big-endian": lambda a: a.astype(a.dtype.newbyteorder(">")),
-           "complex": lambda a: a + 3j if a.dtype == np.float64 else a,
+           "complex": lambda a: a + 3j if a.dtype.kind == "f" else a,
            "read-only": read_only, "unaligned": unaligned, "lists": lambda a: a.tolist()}
 
 CALLS = [
     ("patchcorr", lambda p: mexgeom.patchcorr(p(IMAGE), p(IMAGE.astype(np.uint8)), p(AFFINE),
                                               p(WINDOW), p(POINTS))),
+    ("patchcorr float32 uint16", lambda p: mexgeom.patchcorr(
+        p(TYPED["float32"]), p(TYPED["uint16"]), p(AFFINE), p(WINDOW), p(POINTS), "nearest")),
     ("pluckresid", lambda p: mexgeom.pluckresid(*map(p, LINES), jacobian=True)[1]),
     ("stripfilt", lambda p: mexgeom.stripfilt(p(IMAGE), p(TAPS.reshape(7, 1)), p(ENDS),
                                               p(ENDS[::-1]))),
@@ -335,7 +365,10 @@ def test_every_layout_gives_the_bits_of_fortran_order(name, call, layout):
 @pytest.mark.parametrize("prepare, copied", [
     (np.asfortranarray, False),
     (lambda a: np.asfortranarray(a.astype(np.uint8)), False),
+    (lambda a: np.asfortranarray(a.astype(np.float32)), False),
+    (lambda a: np.asfortranarray(a.astype(np.uint16)), False),
     (np.ascontiguousarray, True),
+    (lambda a: np.ascontiguousarray(a.astype(np.float32)), True),
     (lambda a: np.asfortranarray(a)[:, ::2], True),
     (lambda a: unaligned(np.asfortranarray(a)), True),
 ])
@@ -359,9 +392,13 @@ def threaded_calls(threads):
     X = np.round(255 * rng.random((300, 300)))
     u = 1 + 299 * rng.random((2, 5000))
     ends = 310 * rng.random((2, 3000)) - 5
+    F, U = np.asfortranarray(X, np.float32), np.asfortranarray(257 * X, np.uint16)
     return [mexgeom.patchcorr(X, X.T, AFFINE, WINDOW, u, threads=threads),
             mexgeom.patchcorr(X.astype(np.uint8), X, AFFINE, WINDOW, u, "nearest", threads=threads),
-            mexgeom.stripfilt(X, TAPS, ends, ends[::-1] + 40, threads=threads)]
+            mexgeom.patchcorr(F, U, AFFINE, WINDOW, u, threads=threads),
+            mexgeom.stripfilt(X, TAPS, ends, ends[::-1] + 40, threads=threads),
+            mexgeom.stripfilt(F, TAPS, ends, ends[::-1] + 40, threads=threads),
+            mexgeom.stripfilt(U, TAPS, ends, ends[::-1] + 40, threads=threads)]
 
 
 @pytest.mark.parametrize("threads", [2, 3, 0, "auto", 1024, 10 ** 30, np.int64(2), None])
