@@ -55,6 +55,7 @@ function(add_mex_command name)
   add_library(${name}_mex_kernel STATIC ${ARG_KERNEL})
   target_include_directories(${name}_mex_kernel PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${MEX_CORE_DIR})
   target_compile_definitions(${name}_mex_kernel PUBLIC MEXGEOM_MEX_ELEMENTS)
+  mex_code_options(${name}_mex_kernel)
 
   add_library(${name} MODULE ${ARG_GATEWAY} ${MEX_HOST_DIR}/mexversion.cpp)
   target_include_directories(${name} PRIVATE ${MEX_HOST_DIR})
