@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# tests/install_deps.sh [octave]: installs, as root on Debian (or through sudo), what the builds
-# and tests need and the machine lacks. With "octave", only what the Octave build of the five
-# commands and the example scripts need (examples/demo.sh); without it, everything that
-# tests/run_all.sh builds and runs as well.
+# tests/install_deps.sh [octave|python]: installs, as root on Debian (or through sudo), what the
+# builds and tests need and the machine lacks. With "octave", only what the Octave build of the
+# five commands and the example scripts need (examples/demo.sh); with "python", only what pip
+# needs to build and install the Python module; without either, everything that tests/run_all.sh
+# builds and runs.
 #
 # For Octave: gnuplot draws the examples' plots, printed to PNG files without a display (any of
 # gnuplot-qt, gnuplot-x11 or gnuplot-nox satisfies it); fonts-freefont-otf is the font Octave
@@ -22,12 +23,14 @@ octave_packages=(cmake make g++ octave liboctave-dev gnuplot fonts-freefont-otf 
 test_packages=(g++-multilib qemu-user googletest libgtest-dev libbenchmark-dev valgrind clang
                libclang-rt-14-dev binutils libc6-dev-arm64-cross libstdc++-12-dev-arm64-cross
                binutils-aarch64-linux-gnu g++-mingw-w64-x86-64-posix wine wine64
-               pybind11-dev python3-pybind11 python3-dev python3-venv python3-setuptools
-               python3-wheel python3-numpy python3-pytest python3-scipy python3-matplotlib)
+               python3-pytest python3-scipy python3-matplotlib)
+python_packages=(cmake make g++ pybind11-dev python3-pybind11 python3-dev python3-venv
+                 python3-setuptools python3-wheel python3-numpy)
 case "${1:-}" in
     octave) packages=("${octave_packages[@]}") ;;
-    "") packages=("${octave_packages[@]}" "${test_packages[@]}") ;;
-    *) echo "usage: tests/install_deps.sh [octave]" >&2; exit 2 ;;
+    python) packages=("${python_packages[@]}") ;;
+    "") packages=("${octave_packages[@]}" "${python_packages[@]}" "${test_packages[@]}") ;;
+    *) echo "usage: tests/install_deps.sh [octave|python]" >&2; exit 2 ;;
 esac
 missing=()
 for p in "${packages[@]}"; do
