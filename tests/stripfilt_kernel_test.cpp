@@ -2,7 +2,6 @@
 // images and segments, on segments far longer than the image, and on non-finite positions.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -269,7 +268,6 @@ TEST(Imgraduv, LongSegmentsCostOnlyTheirInsideSamples) {
          {{20, 28}, {20 - 3 * t, 28 - 4 * t}},
          {{20, 28}, {20 - 3 * 64, 28 - 4 * 64}}},
     };
-    const auto start = std::chrono::steady_clock::now();
     for (auto& c : cases) {
         for (const std::vector<double>& h : filters) {
             for (mexgeom::Isa isa : kIsas) {
@@ -288,8 +286,8 @@ TEST(Imgraduv, LongSegmentsCostOnlyTheirInsideSamples) {
             }
         }
     }
-    // Visiting 2^31 samples one by one takes seconds even natively.
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    // No clock here: a kernel that visited the 2^31 samples one by one would take hours, and the
+    // kernel test's timeout (tests/CMakeLists.txt) fails it.
 }
 
 // Lengths and positions that no 32-bit integer holds: no samples, or samples outside; never an
