@@ -47,19 +47,49 @@ namespace {
 
 using mexgeom::Lanes;
 
+// Up to N vectors of W samples of one segment's strip, placed in one pass and read in the next,
+// so that the loads of a stretch do not wait on the arithmetic that places them.
+template <typename T, int W, int N>
+struct Stretch {
+    using Doubles = typename Lanes<W>::Doubles;
+    using Mask = typename Lanes<W>::Mask;
+
+    mexgeom::LaneSampler<T, W> sampler;
+    Strip g;
+    alignas(64) int64_t offset[N][W];
+    Doubles f1[N], f2[N];
+    Mask in[N];
+
+    // The strip of the segment from a to b in the image of `size` (rows, columns).
+    Stretch(const T* image, const int32_t* size, const double* a, const double* b)
+        : sampler{image, size[0]}, g(stripOf(size, a, b)) {}
+
+    // Vector s samples at (p1, p2) in those of the lanes `lanes` whose positions are inside the
+    // image; a NaN position fails every comparison and is left out like one outside.
+    [[gnu::always_inline]] inline void place(int32_t s, Doubles p1, Doubles p2, Mask lanes) {
+        const Mask inside = (p1 > -1) & (p1 < g.limit1) & (p2 > -1) & (p2 < g.limit2) & lanes;
+        in[s] = inside;
+        sampler.locate(inside ? p1 : Doubles{}, inside ? p2 : Doubles{}, offset[s], f1[s], f2[s]);
+    }
+
+    // The values of vector s; `take` holds the lanes whose sample counts: placed inside, and of
+    // another value than the outside marker.
+    [[gnu::always_inline]] inline Doubles read(int32_t s, Mask& take) const {
+        const Doubles v = sampler.bilinear(offset[s], f1[s], f2[s]);
+        take = in[s] & (v != kOutside);
+        return v;
+    }
+};
+
 // The response of the segment from a to b, with W offset lines at a time side by side.
 template <int W, typename T>
 double segmentLanes(const T* image, const int32_t* size, const double* h, int32_t m,
                     const double* a, const double* b) {
     using Doubles = typename Lanes<W>::Doubles;
     using Mask = typename Lanes<W>::Mask;
-    const mexgeom::LaneSampler<T, W> sampler = {image, size[0]};
-    const Strip g = stripOf(size, a, b);
-
     constexpr int32_t kStretch = 32;
-    alignas(64) int64_t offset[kStretch][W];
-    Doubles f1[kStretch], f2[kStretch];
-    Mask in[kStretch];
+    Stretch<T, W, kStretch> stretch(image, size, a, b);
+    const Strip& g = stretch.g;
 
     // Offset i runs along the normal (-d2, d1); tap i + m belongs to it. Each line is averaged
     // over its own count, and a line without a counted sample makes the total 0 / 0, a NaN.
@@ -92,21 +122,15 @@ double segmentLanes(const T* image, const int32_t* size, const double* h, int32_
         Mask count = {};
         // 64-bit steps: a stretch may end past the last 32-bit step of a long segment.
         for (int64_t j0 = begin; j0 < end; j0 += kStretch) {
-            const int32_t stretch = static_cast<int32_t>(end - j0 < kStretch ? end - j0 : kStretch);
-            for (int32_t s = 0; s < stretch; ++s) {
+            const int32_t vectors = static_cast<int32_t>(end - j0 < kStretch ? end - j0 : kStretch);
+            for (int32_t s = 0; s < vectors; ++s) {
                 const double j = static_cast<double>(j0 + s);
-                const Doubles p1 = position(j, g.d1, shift1, g.a1);
-                const Doubles p2 = position(j, g.d2, shift2, g.a2);
-                // A NaN position fails every comparison and is left out like one outside.
-                const Mask inside =
-                    (p1 > -1) & (p1 < g.limit1) & (p2 > -1) & (p2 < g.limit2) & used;
-                in[s] = inside;
-                sampler.locate(inside ? p1 : Doubles{}, inside ? p2 : Doubles{}, offset[s], f1[s],
-                               f2[s]);
+                stretch.place(s, position(j, g.d1, shift1, g.a1), position(j, g.d2, shift2, g.a2),
+                              used);
             }
-            for (int32_t s = 0; s < stretch; ++s) {
-                const Doubles v = sampler.bilinear(offset[s], f1[s], f2[s]);
-                const Mask take = in[s] & (v != kOutside);
+            for (int32_t s = 0; s < vectors; ++s) {
+                Mask take;
+                const Doubles v = stretch.read(s, take);
                 sum += (Doubles)((Mask)(w * v) & take);
                 count -= take;
             }
@@ -124,13 +148,9 @@ double segmentSteps(const T* image, const int32_t* size, const double* h, int32_
                     const double* a, const double* b) {
     using Doubles = typename Lanes<W>::Doubles;
     using Mask = typename Lanes<W>::Mask;
-    const mexgeom::LaneSampler<T, W> sampler = {image, size[0]};
-    const Strip g = stripOf(size, a, b);
-
     constexpr int32_t kStretch = 16;  // vectors of W steps
-    alignas(64) int64_t offset[kStretch][W];
-    Doubles f1[kStretch], f2[kStretch];
-    Mask in[kStretch];
+    Stretch<T, W, kStretch> stretch(image, size, a, b);
+    const Strip& g = stretch.g;
     Doubles lane = {};
     for (int l = 0; l < W; ++l) lane[l] = l;
 
@@ -146,20 +166,15 @@ double segmentSteps(const T* image, const int32_t* size, const double* h, int32_
         Mask count = {};
         for (int64_t j0 = line.span.begin; j0 < end; j0 += W * kStretch) {
             const int64_t vectors = (end - j0 + W - 1) / W;
-            const int32_t stretch = static_cast<int32_t>(vectors < kStretch ? vectors : kStretch);
-            for (int32_t s = 0; s < stretch; ++s) {
+            const int32_t placed = static_cast<int32_t>(vectors < kStretch ? vectors : kStretch);
+            for (int32_t s = 0; s < placed; ++s) {
                 const Doubles j = static_cast<double>(j0 + s * W) + lane;
-                const Doubles p1 = position(j, g.d1, line.shift1, g.a1);
-                const Doubles p2 = position(j, g.d2, line.shift2, g.a2);
-                const Mask inside =
-                    (p1 > -1) & (p1 < g.limit1) & (p2 > -1) & (p2 < g.limit2) & (j < last);
-                in[s] = inside;
-                sampler.locate(inside ? p1 : Doubles{}, inside ? p2 : Doubles{}, offset[s], f1[s],
-                               f2[s]);
+                stretch.place(s, position(j, g.d1, line.shift1, g.a1),
+                              position(j, g.d2, line.shift2, g.a2), j < last);
             }
-            for (int32_t s = 0; s < stretch; ++s) {
-                const Doubles v = sampler.bilinear(offset[s], f1[s], f2[s]);
-                const Mask take = in[s] & (v != kOutside);
+            for (int32_t s = 0; s < placed; ++s) {
+                Mask take;
+                const Doubles v = stretch.read(s, take);
                 const Doubles products = (Doubles)((Mask)(line.w * v) & take);
                 for (int l = 0; l < W; ++l) sum = sum + products[l];
                 count -= take;
