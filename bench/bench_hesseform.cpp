@@ -2,8 +2,8 @@
 // same bytes (it reads and writes 24 bytes per line), and beside the plain loop.
 #include <cstring>
 
-#include "host.h"
 #include "hesse_rows.h"
+#include "host.h"
 #include "report.h"
 #include "straightforward.h"
 #include "workloads.h"
