@@ -23,7 +23,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "image.h"
@@ -53,9 +55,9 @@ Array noArray() {
     return py::reinterpret_steal<Array>(py::handle());
 }
 
-// The element classes that the gateways tell apart: the commands' double and uint8, and the two
-// more that images may hold here.
-enum class Class { kDouble, kUint8, kFloat32, kUint16, kOther };
+// The element classes that the gateways tell apart are the image elements of image.h: the
+// commands' double and uint8, and the two more that images may hold here. Any other class has none.
+using Class = std::optional<mexgeom::Element>;
 
 // A Python argument as a host array: its rows, its second dimension, its columns (the product of
 // every dimension after the first) and its number of dimensions, counted as a host does (at least
@@ -64,26 +66,27 @@ struct Arg {
     py::array array = noArray();  // the numbers (none for a sparse matrix or an object NumPy
                                   // cannot hold)
     std::size_t rows = 1, second = 1, columns = 1, dimensions = 2;
-    Class elements = Class::kOther;
+    Class elements;
     bool complex = false, sparse = false;
 
     std::size_t count() const { return rows * columns; }
     bool empty() const { return count() == 0; }
-    bool isDouble() const { return elements == Class::kDouble; }
+    bool isDouble() const { return elements == mexgeom::Element::kDouble; }
     bool isFullDouble() const { return isDouble() && !sparse; }
 };
 
 namespace detail {
 
 inline Class classOf(const py::dtype& type) {
-    if (type.has_fields()) return Class::kOther;
+    using mexgeom::Element;
+    if (type.has_fields()) return {};
     const char kind = type.kind();
     const auto size = type.itemsize();
-    if ((kind == 'f' && size == 8) || (kind == 'c' && size == 16)) return Class::kDouble;
-    if ((kind == 'f' && size == 4) || (kind == 'c' && size == 8)) return Class::kFloat32;
-    if (kind == 'u' && size == 1) return Class::kUint8;
-    if (kind == 'u' && size == 2) return Class::kUint16;
-    return Class::kOther;
+    if ((kind == 'f' && size == 8) || (kind == 'c' && size == 16)) return Element::kDouble;
+    if ((kind == 'f' && size == 4) || (kind == 'c' && size == 8)) return Element::kFloat;
+    if (kind == 'u' && size == 1) return Element::kUint8;
+    if (kind == 'u' && size == 2) return Element::kUint16;
+    return {};
 }
 
 // NumPy's shape as host dimensions: a column for 1-D, 1 x 1 for 0-D, trailing ones dropped.
@@ -183,39 +186,28 @@ inline Doubles doubles(const Arg& a) {
     return d;
 }
 
-// An image whose class checkImage has accepted, as the kernels read it.
+// An image whose class checkImage has accepted, as the kernels read it: its elements in their own
+// type, found by the kernels' element dispatch.
 struct Image {
     py::array storage = noArray();  // keeps the elements alive while the kernel reads them
     mexgeom::ImageView view;
 };
 
-template <typename T>
-Image imageOf(const Arg& a) {
-    Image im;
-    im.storage = columnMajor<T>(a);
-    im.view = {im.storage.data(), static_cast<int32_t>(a.rows), static_cast<int32_t>(a.columns),
-               mexgeom::elementOf<T>()};
-    return im;
-}
-
 inline Image image(const Arg& a) {
-    switch (a.elements) {
-        case Class::kDouble:
-            return imageOf<double>(a);
-        case Class::kFloat32:
-            return imageOf<float>(a);
-        case Class::kUint16:
-            return imageOf<uint16_t>(a);
-        default:  // uint8: checkImage has refused every other class
-            return imageOf<uint8_t>(a);
-    }
+    Image im;
+    im.view = {nullptr, static_cast<int32_t>(a.rows), static_cast<int32_t>(a.columns), *a.elements};
+    mexgeom::withElements(im.view, [&](const auto* elements) {
+        im.storage = columnMajor<std::remove_cvref_t<decltype(*elements)>>(a);
+    });
+    im.view.elements = im.storage.data();
+    return im;
 }
 
 // The element class and the size of an image, tested as patchcorr and stripfilt do; any class
 // but the four an image may hold gets classMessage.
 inline void checkImage(const Arg& a, const char* classMessage, const char* sparseMessage,
                        const char* sizeMessage) {
-    if (a.elements == Class::kOther) typeError(classMessage);
+    if (!a.elements) typeError(classMessage);
     if (a.sparse) typeError(sparseMessage);
     if (a.rows > INT32_MAX || a.columns > INT32_MAX) valueError(sizeMessage);
 }
