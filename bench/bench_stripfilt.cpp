@@ -32,6 +32,25 @@ const Data& data(bool small) {
     return d;
 }
 
+// The workload's segments one after another by the line-by-line loop of the baseline instruction
+// set, with the filter `taps`, on the double image or its bytes.
+void lineByLine(benchmark::State& state, const Data& d, bool uint8,
+                const std::vector<double>& taps) {
+    const int32_t size[2] = {d.w.I.rows, d.w.I.columns};
+    const void* I = uint8 ? static_cast<const void*>(d.w.I.bytes.data()) : d.w.I.values.data();
+    const int32_t m = static_cast<int32_t>(taps.size() / 2);
+    std::vector<double> out(d.w.K);
+    for (auto _ : state) {
+        for (std::size_t k = 0; k < d.w.K; ++k) {
+            const double a[2] = {d.w.u1[2 * k] - 1.0, d.w.u1[2 * k + 1] - 1.0};
+            const double b[2] = {d.w.u2[2 * k] - 1.0, d.w.u2[2 * k + 1] - 1.0};
+            out[k] =
+                stripfilt::imgraduv(I, size, taps.data(), m, a, b, uint8, mexgeom::Isa::kBaseline);
+        }
+        benchmark::DoNotOptimize(out.data());
+    }
+}
+
 void shortFilters(bool small, std::vector<bench::Line>& lines);
 void smallCalls(bool small, const bench::Host& host, std::vector<bench::Line>& lines);
 
@@ -65,21 +84,7 @@ std::vector<bench::Line> setup(bool small) {
             ->UseRealTime();
         benchmark::RegisterBenchmark(("plain" + kind).c_str(), [small,
                                                                 uint8](benchmark::State& state) {
-            const Data& d = data(small);
-            const int32_t size[2] = {d.w.I.rows, d.w.I.columns};
-            const void* I =
-                uint8 ? static_cast<const void*>(d.w.I.bytes.data()) : d.w.I.values.data();
-            const int32_t m = static_cast<int32_t>(d.w.h.size() / 2);
-            std::vector<double> out(d.w.K);
-            for (auto _ : state) {
-                for (std::size_t k = 0; k < d.w.K; ++k) {
-                    const double a[2] = {d.w.u1[2 * k] - 1.0, d.w.u1[2 * k + 1] - 1.0};
-                    const double b[2] = {d.w.u2[2 * k] - 1.0, d.w.u2[2 * k + 1] - 1.0};
-                    out[k] = stripfilt::imgraduv(I, size, d.w.h.data(), m, a, b, uint8,
-                                                 mexgeom::Isa::kBaseline);
-                }
-                benchmark::DoNotOptimize(out.data());
-            }
+            lineByLine(state, data(small), uint8, data(small).w.h);
         })->Unit(benchmark::kMillisecond);
         lines.push_back({"stripfilt" + kind, data(small).w.samples, "ns/sample", "plain" + kind,
                          "x the line-by-line loop"});
@@ -107,19 +112,7 @@ void shortFilters(bool small, std::vector<bench::Line>& lines) {
         })->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark(("plain" + name).c_str(), [small,
                                                                 &taps](benchmark::State& state) {
-            const Data& d = data(small);
-            const int32_t size[2] = {d.w.I.rows, d.w.I.columns};
-            const int32_t m = static_cast<int32_t>(taps.size() / 2);
-            std::vector<double> out(d.w.K);
-            for (auto _ : state) {
-                for (std::size_t k = 0; k < d.w.K; ++k) {
-                    const double a[2] = {d.w.u1[2 * k] - 1.0, d.w.u1[2 * k + 1] - 1.0};
-                    const double b[2] = {d.w.u2[2 * k] - 1.0, d.w.u2[2 * k + 1] - 1.0};
-                    out[k] = stripfilt::imgraduv(d.w.I.values.data(), size, taps.data(), m, a, b, 0,
-                                                 mexgeom::Isa::kBaseline);
-                }
-                benchmark::DoNotOptimize(out.data());
-            }
+            lineByLine(state, data(small), false, taps);
         })->Unit(benchmark::kMillisecond);
         const double samples = data(small).w.samples / data(small).w.h.size() * taps.size();
         lines.push_back(
