@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "arrays.h"
 #include "cross.h"
 #include "hesse_rows.h"
 #include "imgraduv.h"
@@ -30,18 +31,13 @@ const void* storage(const py::array& a) {
     return a.data();
 }
 
+// An image, its element type read from its dtype as the module reads it.
 mexgeom::ImageView view(const py::array& image) {
     if (image.ndim() != 2) throw py::value_error("an image must be 2-D");
-    const char kind = image.dtype().kind();
-    const auto size = image.dtype().itemsize();
-    mexgeom::Element element = mexgeom::Element::kDouble;
-    if (kind == 'u') {
-        element = size == 1 ? mexgeom::Element::kUint8 : mexgeom::Element::kUint16;
-    } else if (size == 4) {
-        element = mexgeom::Element::kFloat;
-    }
+    const pygate::Class element = pygate::detail::classOf(image.dtype());
+    if (!element || image.dtype().kind() == 'c') throw py::value_error("not an image type");
     return {storage(image), static_cast<int32_t>(image.shape(0)),
-            static_cast<int32_t>(image.shape(1)), element};
+            static_cast<int32_t>(image.shape(1)), *element};
 }
 
 const double* numbers(const Doubles& a) {
