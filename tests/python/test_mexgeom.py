@@ -31,6 +31,12 @@ def made(args):
     return [value() if callable(value) else value for value in args.values()]
 
 
+def varied(function, **defaults):
+    """Calls of function with these arguments, some changed (the callables among them made when
+    the call is)."""
+    return lambda **changed: lambda: function(*made(dict(defaults, **changed)))
+
+
 class Unreadable:
     """An object of which NumPy can make no array at all."""
 
@@ -57,10 +63,23 @@ EDGE = np.zeros((20, 20))
 EDGE[:, 10:] = 100  # an edge between columns 10 and 11
 NAN = np.nan
 
+# Random data, for calls compared with one another.
+RNG = np.random.default_rng(20)
+IMAGE = np.round(255 * RNG.random((40, 50)))  # whole numbers: float64 and uint8 hold the same
+WINDOW = np.vstack([np.repeat(np.arange(-3.0, 4), 7), np.tile(np.arange(-3.0, 4), 7),
+                    RNG.random(49)])
+AFFINE = np.array([[1.02, 0.05, -1], [-0.03, 0.98, 1.5], [0, 0, 1]])
+POINTS = np.vstack([1 + 39 * RNG.random(60), 1 + 49 * RNG.random(60)])
+ENDS = np.vstack([45 * RNG.random(30) - 2, 55 * RNG.random(30) - 2])
+ENDS2 = ENDS + 20 * RNG.random((2, 30)) - 10
+TAPS = RNG.random(7) - 0.5
+LINES = (RNG.normal(size=4), RNG.normal(size=(6, 3, 9)), RNG.normal(size=(3, 4, 2)),
+         100 * RNG.random((2, 9, 2)))
 
-def line(**changed):
-    args = dict(LINE, **changed)
-    return args["x"], args["A"], args["T"], args["E"]
+pc = varied(mexgeom.patchcorr, X=X5, Y=X5, H=SHIFT, W=W3, u=[[3], [3]])
+sf = varied(mexgeom.stripfilt, I=EDGE, h=[1, 0, -1], u1=[[18], [10.5]], u2=[[3], [10.5]])
+pr = varied(mexgeom.pluckresid, **LINE)
+pc_random = varied(mexgeom.patchcorr, X=IMAGE, Y=IMAGE, H=AFFINE, W=WINDOW, u=POINTS)
 
 
 # Beyond the guide's examples (test_the_examples_of_the_guide): what the binding itself decides.
@@ -71,13 +90,11 @@ EXAMPLES = [
      lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3, [3, 3], "Nearest"), [[1.0]]),
     ("patchcorr method not text", lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3, [3, 3], 7),
      [[1.0]]),
-    ("patchcorr u 0 x 5 of another type", lambda: mexgeom.patchcorr(
-        X5, X5, SHIFT, W3, np.zeros((0, 5), np.int8)), np.zeros((1, 5))),
-    ("patchcorr u 3 x 0", lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3, np.zeros((3, 0))),
-     np.zeros((1, 0))),
+    ("patchcorr u 0 x 5 of another type", pc(u=np.zeros((0, 5), np.int8)), np.zeros((1, 5))),
+    ("patchcorr u 3 x 0", pc(u=np.zeros((3, 0))), np.zeros((1, 0))),
     ("patchcorr X of 2^31 - 1 columns is not too large", lambda: mexgeom.patchcorr(
         np.zeros((1, 2 ** 31 - 1), np.uint8, order="F"), X5, SHIFT, W3, [3, 3]), [[NAN]]),
-    ("pluckresid r", lambda: mexgeom.pluckresid(*line()), [[4.0], [0], [1], [-2]]),
+    ("pluckresid r", pr(), [[4.0], [0], [1], [-2]]),
     ("stripfilt 2 x 0", lambda: mexgeom.stripfilt(EDGE, 1, np.zeros((2, 0)), np.zeros((2, 0))),
      np.zeros((1, 0))),
     ("stripfilt I of 2^31 - 1 rows is not too large", lambda: mexgeom.stripfilt(
@@ -108,20 +125,6 @@ def test_the_examples_of_the_guide():
     assert failures == 0 and tried >= 10
 
 
-def pc(**changed):
-    args = dict(dict(X=X5, Y=X5, H=SHIFT, W=W3, u=[[3], [3]]), **changed)
-    return lambda: mexgeom.patchcorr(*made(args))
-
-
-def sf(**changed):
-    args = dict(dict(I=EDGE, h=[1, 0, -1], u1=[[18], [10.5]], u2=[[3], [10.5]]), **changed)
-    return lambda: mexgeom.stripfilt(*made(args))
-
-
-def pr(**changed):
-    return lambda: mexgeom.pluckresid(*made(dict(zip("xATE", line(**changed)))))
-
-
 ERRORS = [
     ("patchcorr", lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3), TypeError,
      "Bad number of input parameters."),
@@ -144,7 +147,8 @@ ERRORS = [
     ("patchcorr", pc(u=[[3], [3], [3]]), ValueError, "Bad size of u."),
     ("patchcorr", pc(u=np.array([[3], [3]], np.int32)), TypeError,
      "u must be a full double matrix."),
-    ("pluckresid", lambda: mexgeom.pluckresid(*line()[:3]), TypeError, "4 inputs required."),
+    ("pluckresid", lambda: mexgeom.pluckresid(LINE["x"], LINE["A"], LINE["T"]), TypeError,
+     "4 inputs required."),
     ("pluckresid", pr(x=np.arange(4)), TypeError, "x must be a full double array."),
     ("pluckresid", pr(x=[1.0, 2, 3]), ValueError, "x must have at least 4 elements."),
     ("pluckresid", pr(A=LINE["A"].astype(np.float32)), TypeError, "A must be a full double array."),
@@ -237,28 +241,12 @@ def test_python_argument_errors(call, message):
 
 # ---- element types and layouts ---------------------------------------------------------------
 
-RNG = np.random.default_rng(20)
-IMAGE = np.round(255 * RNG.random((40, 50)))  # whole numbers: float64 and uint8 hold the same
-WINDOW = np.vstack([np.repeat(np.arange(-3.0, 4), 7), np.tile(np.arange(-3.0, 4), 7),
-                    RNG.random(49)])
-AFFINE = np.array([[1.02, 0.05, -1], [-0.03, 0.98, 1.5], [0, 0, 1]])
-POINTS = np.vstack([1 + 39 * RNG.random(60), 1 + 49 * RNG.random(60)])
-ENDS = np.vstack([45 * RNG.random(30) - 2, 55 * RNG.random(30) - 2])
-ENDS2 = ENDS + 20 * RNG.random((2, 30)) - 10
-TAPS = RNG.random(7) - 0.5
-LINES = (RNG.normal(size=4), RNG.normal(size=(6, 3, 9)), RNG.normal(size=(3, 4, 2)),
-         100 * RNG.random((2, 9, 2)))
-
 # Two calls that must give the same bits: how shapes read as host arrays.
 SAME = [
-    ("an M x N x 3 image is M x 3N", lambda: mexgeom.patchcorr(
-        IMAGE.reshape(40, 25, 2, order="F"), IMAGE, AFFINE, WINDOW, POINTS),
-     lambda: mexgeom.patchcorr(IMAGE, IMAGE, AFFINE, WINDOW, POINTS)),
-    ("u of 2 x 6 x 10 is 2 x 60", lambda: mexgeom.patchcorr(
-        IMAGE, IMAGE, AFFINE, WINDOW, POINTS.reshape(2, 6, 10, order="F")),
-     lambda: mexgeom.patchcorr(IMAGE, IMAGE, AFFINE, WINDOW, POINTS)),
-    ("a 1-D u is one point", lambda: mexgeom.patchcorr(IMAGE, IMAGE, AFFINE, WINDOW, [7.5, 9]),
-     lambda: mexgeom.patchcorr(IMAGE, IMAGE, AFFINE, WINDOW, [[7.5], [9]])),
+    ("an M x N x 2 image is M x 2N", pc_random(X=IMAGE.reshape(40, 25, 2, order="F")),
+     pc_random()),
+    ("u of 2 x 6 x 10 is 2 x 60", pc_random(u=POINTS.reshape(2, 6, 10, order="F")), pc_random()),
+    ("a 1-D u is one point", pc_random(u=[7.5, 9]), pc_random(u=[[7.5], [9]])),
     ("x, A, T of any shape", lambda: mexgeom.pluckresid(
         LINES[0].reshape(2, 2, order="F"), LINES[1].reshape(18, 9, order="F"), LINES[2].ravel("F"),
         LINES[3]), lambda: mexgeom.pluckresid(*LINES)),
