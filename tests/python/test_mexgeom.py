@@ -199,18 +199,53 @@ ERRORS = [
     ("hesseform", lambda: mexgeom.hesseform(big(2 ** 40, 3)), MemoryError, "Out of memory."),
 ]
 
+IMAGE_TYPES = "{} must be float64, float32, uint16 or uint8."
 
-@pytest.mark.parametrize("command, call, kind, message", ERRORS,
-                         ids=[f"{e[0]}: {e[3]}" for e in ERRORS])
-def test_messages(command, call, kind, message):
+
+def refused_images(dtype):
+    """An image of a type no command takes, as X, Y and I."""
+    image, name = np.zeros((8, 8), dtype), np.dtype(dtype).name
+    return [(f"patchcorr X of {name}", pc_random(X=image), TypeError, IMAGE_TYPES.format("X")),
+            (f"patchcorr Y of {name}", pc_random(Y=image), TypeError, IMAGE_TYPES.format("Y")),
+            (f"stripfilt I of {name}", lambda: mexgeom.stripfilt(image, TAPS, ENDS, ENDS),
+             TypeError, IMAGE_TYPES.format("I"))]
+
+
+def bad_threads(threads, kind):
+    message = "threads must be a non-negative integer or 'auto'."
+    return [(f"patchcorr threads={threads!r}",
+             lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3, [3, 3], threads=threads), kind, message),
+            (f"stripfilt threads={threads!r}",
+             lambda: mexgeom.stripfilt(EDGE, 1, [1, 1], [1, 5], threads=threads), kind, message)]
+
+
+# The binding's own errors: Python's argument errors, the element types it refuses, threads.
+BINDING_ERRORS = [
+    ("patchcorr", lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3, [3, 3], threads_=2), TypeError,
+     "patchcorr() got an unexpected keyword argument 'threads_'"),
+    ("hesseform", lambda: mexgeom.hesseform(np.eye(3), L=np.eye(3)), TypeError,
+     "hesseform() got multiple values for argument 'L'"),
+    *(row for dtype in [np.int8, np.int16, np.int32, np.int64, np.uint32, np.uint64, np.float16,
+                        np.longdouble, np.clongdouble, np.bool_, object, "U3", "V8"]
+      for row in refused_images(dtype)),
+    *(row for threads, kind in [(-1, ValueError), (-10 ** 30, ValueError), ("all", ValueError),
+                                ("", ValueError), (1.5, TypeError), (True, TypeError),
+                                ([2], TypeError)]
+      for row in bad_threads(threads, kind)),
+]
+
+
+@pytest.mark.parametrize("name, call, kind, message", ERRORS + BINDING_ERRORS,
+                         ids=[f"{e[0]}: {e[3]}" for e in ERRORS + BINDING_ERRORS])
+def test_messages(name, call, kind, message):
     with pytest.raises(kind) as raised:
         call()
     assert str(raised.value) == message
 
 
 # The images' class messages, which name the four element types that images take here.
-IMAGE_CLASS = {f"{name} must be either double or uint8.":
-               f"{name} must be float64, float32, uint16 or uint8." for name in "XYI"}
+IMAGE_CLASS = {f"{name} must be either double or uint8.": IMAGE_TYPES.format(name)
+               for name in "XYI"}
 
 
 def test_every_message_is_in_the_table():
@@ -225,18 +260,6 @@ def test_every_message_is_in_the_table():
     for command, _, _, message in ERRORS:
         tested.setdefault(command, set()).add(message)
     assert tested == documented
-
-
-@pytest.mark.parametrize("call, message", [
-    (lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3, [3, 3], threads_=2),
-     "patchcorr() got an unexpected keyword argument 'threads_'"),
-    (lambda: mexgeom.hesseform(np.eye(3), L=np.eye(3)),
-     "hesseform() got multiple values for argument 'L'"),
-])
-def test_python_argument_errors(call, message):
-    with pytest.raises(TypeError) as raised:
-        call()
-    assert str(raised.value) == message
 
 
 # ---- element types and layouts ---------------------------------------------------------------
@@ -289,20 +312,6 @@ def test_images_of_every_element_type_give_the_bits_of_float64(x, y):
     got = mexgeom.stripfilt(Y, TAPS, ENDS, ENDS2)
     assert same_bits(got, mexgeom.stripfilt(Y64, TAPS, ENDS, ENDS2))
     assert np.isfinite(got).sum() > ENDS.shape[1] // 4
-
-
-@pytest.mark.parametrize("dtype", [np.int8, np.int16, np.int32, np.int64, np.uint32, np.uint64,
-                                   np.float16, np.longdouble, np.clongdouble, np.bool_, object,
-                                   "U3", "V8"])
-def test_images_of_other_types_are_refused(dtype):
-    image = np.zeros((8, 8), dtype)
-    cases = [(lambda: mexgeom.patchcorr(image, IMAGE, AFFINE, WINDOW, POINTS), "X"),
-             (lambda: mexgeom.patchcorr(IMAGE, image, AFFINE, WINDOW, POINTS), "Y"),
-             (lambda: mexgeom.stripfilt(image, TAPS, ENDS, ENDS), "I")]
-    for call, name in cases:
-        with pytest.raises(TypeError,
-                           match=f"^{name} must be float64, float32, uint16 or uint8.$"):
-            call()
 
 
 def strided(a):
@@ -393,16 +402,6 @@ def threaded_calls(threads):
 def test_every_thread_count_gives_the_bits_of_one(threads):
     for one, many in zip(threaded_calls(1), threaded_calls(threads)):
         assert same_bits(one, many)
-
-
-@pytest.mark.parametrize("threads, kind", [(-1, ValueError), (-10 ** 30, ValueError),
-                                           ("all", ValueError), ("", ValueError),
-                                           (1.5, TypeError), (True, TypeError), ([2], TypeError)])
-def test_bad_thread_counts(threads, kind):
-    for call in (lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3, [3, 3], threads=threads),
-                 lambda: mexgeom.stripfilt(EDGE, 1, [1, 1], [1, 5], threads=threads)):
-        with pytest.raises(kind, match="^threads must be a non-negative integer or 'auto'.$"):
-            call()
 
 
 def long_calls():
