@@ -31,6 +31,12 @@ def made(args):
     return [value() if callable(value) else value for value in args.values()]
 
 
+def varied(function, **defaults):
+    """Calls of function with these arguments, some changed (the callables among them made when
+    the call is)."""
+    return lambda **changed: lambda: function(*made(dict(defaults, **changed)))
+
+
 class Unreadable:
     """An object of which NumPy can make no array at all."""
 
@@ -57,10 +63,23 @@ EDGE = np.zeros((20, 20))
 EDGE[:, 10:] = 100  # an edge between columns 10 and 11
 NAN = np.nan
 
+# Random data, for calls compared with one another.
+RNG = np.random.default_rng(20)
+IMAGE = np.round(255 * RNG.random((40, 50)))  # whole numbers: float64 and uint8 hold the same
+WINDOW = np.vstack([np.repeat(np.arange(-3.0, 4), 7), np.tile(np.arange(-3.0, 4), 7),
+                    RNG.random(49)])
+AFFINE = np.array([[1.02, 0.05, -1], [-0.03, 0.98, 1.5], [0, 0, 1]])
+POINTS = np.vstack([1 + 39 * RNG.random(60), 1 + 49 * RNG.random(60)])
+ENDS = np.vstack([45 * RNG.random(30) - 2, 55 * RNG.random(30) - 2])
+ENDS2 = ENDS + 20 * RNG.random((2, 30)) - 10
+TAPS = RNG.random(7) - 0.5
+LINES = (RNG.normal(size=4), RNG.normal(size=(6, 3, 9)), RNG.normal(size=(3, 4, 2)),
+         100 * RNG.random((2, 9, 2)))
 
-def line(**changed):
-    args = dict(LINE, **changed)
-    return args["x"], args["A"], args["T"], args["E"]
+pc = varied(mexgeom.patchcorr, X=X5, Y=X5, H=SHIFT, W=W3, u=[[3], [3]])
+sf = varied(mexgeom.stripfilt, I=EDGE, h=[1, 0, -1], u1=[[18], [10.5]], u2=[[3], [10.5]])
+pr = varied(mexgeom.pluckresid, **LINE)
+pc_random = varied(mexgeom.patchcorr, X=IMAGE, Y=IMAGE, H=AFFINE, W=WINDOW, u=POINTS)
 
 
 # Beyond the guide's examples (test_the_examples_of_the_guide): what the binding itself decides.
@@ -71,13 +90,11 @@ EXAMPLES = [
      lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3, [3, 3], "Nearest"), [[1.0]]),
     ("patchcorr method not text", lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3, [3, 3], 7),
      [[1.0]]),
-    ("patchcorr u 0 x 5 of another type", lambda: mexgeom.patchcorr(
-        X5, X5, SHIFT, W3, np.zeros((0, 5), np.int8)), np.zeros((1, 5))),
-    ("patchcorr u 3 x 0", lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3, np.zeros((3, 0))),
-     np.zeros((1, 0))),
+    ("patchcorr u 0 x 5 of another type", pc(u=np.zeros((0, 5), np.int8)), np.zeros((1, 5))),
+    ("patchcorr u 3 x 0", pc(u=np.zeros((3, 0))), np.zeros((1, 0))),
     ("patchcorr X of 2^31 - 1 columns is not too large", lambda: mexgeom.patchcorr(
         np.zeros((1, 2 ** 31 - 1), np.uint8, order="F"), X5, SHIFT, W3, [3, 3]), [[NAN]]),
-    ("pluckresid r", lambda: mexgeom.pluckresid(*line()), [[4.0], [0], [1], [-2]]),
+    ("pluckresid r", pr(), [[4.0], [0], [1], [-2]]),
     ("stripfilt 2 x 0", lambda: mexgeom.stripfilt(EDGE, 1, np.zeros((2, 0)), np.zeros((2, 0))),
      np.zeros((1, 0))),
     ("stripfilt I of 2^31 - 1 rows is not too large", lambda: mexgeom.stripfilt(
@@ -108,20 +125,6 @@ def test_the_examples_of_the_guide():
     assert failures == 0 and tried >= 10
 
 
-def pc(**changed):
-    args = dict(dict(X=X5, Y=X5, H=SHIFT, W=W3, u=[[3], [3]]), **changed)
-    return lambda: mexgeom.patchcorr(*made(args))
-
-
-def sf(**changed):
-    args = dict(dict(I=EDGE, h=[1, 0, -1], u1=[[18], [10.5]], u2=[[3], [10.5]]), **changed)
-    return lambda: mexgeom.stripfilt(*made(args))
-
-
-def pr(**changed):
-    return lambda: mexgeom.pluckresid(*made(dict(zip("xATE", line(**changed)))))
-
-
 ERRORS = [
     ("patchcorr", lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3), TypeError,
      "Bad number of input parameters."),
@@ -144,7 +147,8 @@ ERRORS = [
     ("patchcorr", pc(u=[[3], [3], [3]]), ValueError, "Bad size of u."),
     ("patchcorr", pc(u=np.array([[3], [3]], np.int32)), TypeError,
      "u must be a full double matrix."),
-    ("pluckresid", lambda: mexgeom.pluckresid(*line()[:3]), TypeError, "4 inputs required."),
+    ("pluckresid", lambda: mexgeom.pluckresid(LINE["x"], LINE["A"], LINE["T"]), TypeError,
+     "4 inputs required."),
     ("pluckresid", pr(x=np.arange(4)), TypeError, "x must be a full double array."),
     ("pluckresid", pr(x=[1.0, 2, 3]), ValueError, "x must have at least 4 elements."),
     ("pluckresid", pr(A=LINE["A"].astype(np.float32)), TypeError, "A must be a full double array."),
@@ -195,18 +199,53 @@ ERRORS = [
     ("hesseform", lambda: mexgeom.hesseform(big(2 ** 40, 3)), MemoryError, "Out of memory."),
 ]
 
+IMAGE_TYPES = "{} must be float64, float32, uint16 or uint8."
 
-@pytest.mark.parametrize("command, call, kind, message", ERRORS,
-                         ids=[f"{e[0]}: {e[3]}" for e in ERRORS])
-def test_messages(command, call, kind, message):
+
+def refused_images(dtype):
+    """An image of a type no command takes, as X, Y and I."""
+    image, name = np.zeros((8, 8), dtype), np.dtype(dtype).name
+    return [(f"patchcorr X of {name}", pc_random(X=image), TypeError, IMAGE_TYPES.format("X")),
+            (f"patchcorr Y of {name}", pc_random(Y=image), TypeError, IMAGE_TYPES.format("Y")),
+            (f"stripfilt I of {name}", lambda: mexgeom.stripfilt(image, TAPS, ENDS, ENDS),
+             TypeError, IMAGE_TYPES.format("I"))]
+
+
+def bad_threads(threads, kind):
+    message = "threads must be a non-negative integer or 'auto'."
+    return [(f"patchcorr threads={threads!r}",
+             lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3, [3, 3], threads=threads), kind, message),
+            (f"stripfilt threads={threads!r}",
+             lambda: mexgeom.stripfilt(EDGE, 1, [1, 1], [1, 5], threads=threads), kind, message)]
+
+
+# The binding's own errors: Python's argument errors, the element types it refuses, threads.
+BINDING_ERRORS = [
+    ("patchcorr", lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3, [3, 3], threads_=2), TypeError,
+     "patchcorr() got an unexpected keyword argument 'threads_'"),
+    ("hesseform", lambda: mexgeom.hesseform(np.eye(3), L=np.eye(3)), TypeError,
+     "hesseform() got multiple values for argument 'L'"),
+    *(row for dtype in [np.int8, np.int16, np.int32, np.int64, np.uint32, np.uint64, np.float16,
+                        np.longdouble, np.clongdouble, np.bool_, object, "U3", "V8"]
+      for row in refused_images(dtype)),
+    *(row for threads, kind in [(-1, ValueError), (-10 ** 30, ValueError), ("all", ValueError),
+                                ("", ValueError), (1.5, TypeError), (True, TypeError),
+                                ([2], TypeError)]
+      for row in bad_threads(threads, kind)),
+]
+
+
+@pytest.mark.parametrize("name, call, kind, message", ERRORS + BINDING_ERRORS,
+                         ids=[f"{e[0]}: {e[3]}" for e in ERRORS + BINDING_ERRORS])
+def test_messages(name, call, kind, message):
     with pytest.raises(kind) as raised:
         call()
     assert str(raised.value) == message
 
 
 # The images' class messages, which name the four element types that images take here.
-IMAGE_CLASS = {f"{name} must be either double or uint8.":
-               f"{name} must be float64, float32, uint16 or uint8." for name in "XYI"}
+IMAGE_CLASS = {f"{name} must be either double or uint8.": IMAGE_TYPES.format(name)
+               for name in "XYI"}
 
 
 def test_every_message_is_in_the_table():
@@ -223,42 +262,14 @@ def test_every_message_is_in_the_table():
     assert tested == documented
 
 
-@pytest.mark.parametrize("call, message", [
-    (lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3, [3, 3], threads_=2),
-     "patchcorr() got an unexpected keyword argument 'threads_'"),
-    (lambda: mexgeom.hesseform(np.eye(3), L=np.eye(3)),
-     "hesseform() got multiple values for argument 'L'"),
-])
-def test_python_argument_errors(call, message):
-    with pytest.raises(TypeError) as raised:
-        call()
-    assert str(raised.value) == message
-
-
 # ---- element types and layouts ---------------------------------------------------------------
-
-RNG = np.random.default_rng(20)
-IMAGE = np.round(255 * RNG.random((40, 50)))  # whole numbers: float64 and uint8 hold the same
-WINDOW = np.vstack([np.repeat(np.arange(-3.0, 4), 7), np.tile(np.arange(-3.0, 4), 7),
-                    RNG.random(49)])
-AFFINE = np.array([[1.02, 0.05, -1], [-0.03, 0.98, 1.5], [0, 0, 1]])
-POINTS = np.vstack([1 + 39 * RNG.random(60), 1 + 49 * RNG.random(60)])
-ENDS = np.vstack([45 * RNG.random(30) - 2, 55 * RNG.random(30) - 2])
-ENDS2 = ENDS + 20 * RNG.random((2, 30)) - 10
-TAPS = RNG.random(7) - 0.5
-LINES = (RNG.normal(size=4), RNG.normal(size=(6, 3, 9)), RNG.normal(size=(3, 4, 2)),
-         100 * RNG.random((2, 9, 2)))
 
 # Two calls that must give the same bits: how shapes read as host arrays.
 SAME = [
-    ("an M x N x 3 image is M x 3N", lambda: mexgeom.patchcorr(
-        IMAGE.reshape(40, 25, 2, order="F"), IMAGE, AFFINE, WINDOW, POINTS),
-     lambda: mexgeom.patchcorr(IMAGE, IMAGE, AFFINE, WINDOW, POINTS)),
-    ("u of 2 x 6 x 10 is 2 x 60", lambda: mexgeom.patchcorr(
-        IMAGE, IMAGE, AFFINE, WINDOW, POINTS.reshape(2, 6, 10, order="F")),
-     lambda: mexgeom.patchcorr(IMAGE, IMAGE, AFFINE, WINDOW, POINTS)),
-    ("a 1-D u is one point", lambda: mexgeom.patchcorr(IMAGE, IMAGE, AFFINE, WINDOW, [7.5, 9]),
-     lambda: mexgeom.patchcorr(IMAGE, IMAGE, AFFINE, WINDOW, [[7.5], [9]])),
+    ("an M x N x 2 image is M x 2N", pc_random(X=IMAGE.reshape(40, 25, 2, order="F")),
+     pc_random()),
+    ("u of 2 x 6 x 10 is 2 x 60", pc_random(u=POINTS.reshape(2, 6, 10, order="F")), pc_random()),
+    ("a 1-D u is one point", pc_random(u=[7.5, 9]), pc_random(u=[[7.5], [9]])),
     ("x, A, T of any shape", lambda: mexgeom.pluckresid(
         LINES[0].reshape(2, 2, order="F"), LINES[1].reshape(18, 9, order="F"), LINES[2].ravel("F"),
         LINES[3]), lambda: mexgeom.pluckresid(*LINES)),
@@ -301,20 +312,6 @@ def test_images_of_every_element_type_give_the_bits_of_float64(x, y):
     got = mexgeom.stripfilt(Y, TAPS, ENDS, ENDS2)
     assert same_bits(got, mexgeom.stripfilt(Y64, TAPS, ENDS, ENDS2))
     assert np.isfinite(got).sum() > ENDS.shape[1] // 4
-
-
-@pytest.mark.parametrize("dtype", [np.int8, np.int16, np.int32, np.int64, np.uint32, np.uint64,
-                                   np.float16, np.longdouble, np.clongdouble, np.bool_, object,
-                                   "U3", "V8"])
-def test_images_of_other_types_are_refused(dtype):
-    image = np.zeros((8, 8), dtype)
-    cases = [(lambda: mexgeom.patchcorr(image, IMAGE, AFFINE, WINDOW, POINTS), "X"),
-             (lambda: mexgeom.patchcorr(IMAGE, image, AFFINE, WINDOW, POINTS), "Y"),
-             (lambda: mexgeom.stripfilt(image, TAPS, ENDS, ENDS), "I")]
-    for call, name in cases:
-        with pytest.raises(TypeError,
-                           match=f"^{name} must be float64, float32, uint16 or uint8.$"):
-            call()
 
 
 def strided(a):
@@ -362,18 +359,15 @@ def test_every_layout_gives_the_bits_of_fortran_order(name, call, layout):
     assert same_bits(call(layout), call(np.asfortranarray))
 
 
-@pytest.mark.parametrize("prepare, copied", [
-    (np.asfortranarray, False),
-    (lambda a: np.asfortranarray(a.astype(np.uint8)), False),
-    (lambda a: np.asfortranarray(a.astype(np.float32)), False),
-    (lambda a: np.asfortranarray(a.astype(np.uint16)), False),
-    (np.ascontiguousarray, True),
-    (lambda a: np.ascontiguousarray(a.astype(np.float32)), True),
-    (lambda a: np.asfortranarray(a)[:, ::2], True),
-    (lambda a: unaligned(np.asfortranarray(a)), True),
+@pytest.mark.parametrize("layout, dtype, copied", [
+    (np.asfortranarray, np.float64, False), (np.asfortranarray, np.uint8, False),
+    (np.asfortranarray, np.float32, False), (np.asfortranarray, np.uint16, False),
+    (np.ascontiguousarray, np.float64, True), (np.ascontiguousarray, np.float32, True),
+    (lambda a: np.asfortranarray(a)[:, ::2], np.float64, True),
+    (lambda a: unaligned(np.asfortranarray(a)), np.float64, True),
 ])
-def test_an_image_is_copied_only_when_not_column_major(prepare, copied):
-    image = prepare(np.round(255 * RNG.random((1000, 1200))))
+def test_an_image_is_copied_only_when_not_column_major(layout, dtype, copied):
+    image = layout(np.round(255 * RNG.random((1000, 1200))).astype(dtype))
     tracemalloc.start()
     try:
         mexgeom.stripfilt(image, 1.0, [[10], [10]], [[20], [20]])
@@ -403,18 +397,7 @@ def threaded_calls(threads):
 
 @pytest.mark.parametrize("threads", [2, 3, 0, "auto", 1024, 10 ** 30, np.int64(2), None])
 def test_every_thread_count_gives_the_bits_of_one(threads):
-    for one, many in zip(threaded_calls(1), threaded_calls(threads)):
-        assert same_bits(one, many)
-
-
-@pytest.mark.parametrize("threads, kind", [(-1, ValueError), (-10 ** 30, ValueError),
-                                           ("all", ValueError), ("", ValueError),
-                                           (1.5, TypeError), (True, TypeError), ([2], TypeError)])
-def test_bad_thread_counts(threads, kind):
-    for call in (lambda: mexgeom.patchcorr(X5, X5, SHIFT, W3, [3, 3], threads=threads),
-                 lambda: mexgeom.stripfilt(EDGE, 1, [1, 1], [1, 5], threads=threads)):
-        with pytest.raises(kind, match="^threads must be a non-negative integer or 'auto'.$"):
-            call()
+    assert all(map(same_bits, threaded_calls(1), threaded_calls(threads)))
 
 
 def long_calls():
