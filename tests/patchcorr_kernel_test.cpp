@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <string>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -87,15 +88,16 @@ TEST(Ncc, KindAndModeFlagsFollowTheirConventions) {
     }
 }
 
-// Both modes score the double images X and Y, of the one size, under the identity map with the
-// three offsets of W at u: 1 when `scores`, else the bits of `undefined`.
-void expectScoresInBothModes(const std::vector<double>& X, const std::vector<double>& Y,
-                             const int32_t size[2], const double u[2], const double W[9],
-                             bool scores, const char* name, double undefined) {
+// Both modes score the double images X and Y under the identity map with the three offsets of W
+// at u: 1 when `scores`, else the bits of `undefined`.
+void expectScoresInBothModes(const std::vector<double>& X, const int32_t sizeX[2],
+                             const std::vector<double>& Y, const int32_t sizeY[2],
+                             const double u[2], const double W[9], bool scores,
+                             const std::string& name, double undefined) {
     const double H[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
     for (int mode : {patchcorr::kNearest, patchcorr::kBilinear}) {
         const double score =
-            patchcorr::ncc(X.data(), size, 0, Y.data(), size, 0, u, H, W, 3, mode, undefined);
+            patchcorr::ncc(X.data(), sizeX, 0, Y.data(), sizeY, 0, u, H, W, 3, mode, undefined);
         if (scores) {
             EXPECT_NEAR(score, 1, 1e-12) << name;
         } else {
@@ -135,13 +137,15 @@ TEST(Ncc, FlatWindowsScoreUndefined) {
             (*image)[2 + 2 * 5] = -s;
             (*image)[3 + 2 * 5] = 0;
         }
-        expectScoresInBothModes(X, Y, size, u, W, !c.flat, c.name, kUndefined);
+        expectScoresInBothModes(X, size, Y, size, u, W, !c.flat, c.name, kUndefined);
     }
 }
 
 // Samples are inside an image from row (column) 1 up to but not including its last, so that 3 rows
-// or columns are the fewest that score: row (column) 1 alone. X = Y, element (r, c) = r + 10 c.
-// The undefined score is the one ncc gives when the caller passes none.
+// or columns are the fewest that score: row (column) 1 alone. A window of three whose third sample
+// falls on row (column) 0 or on the last keeps two: too few. X = Y, element (r, c) = r + 10 c; then
+// either one against the same ramp a row and a column larger, so that each image's own bounds
+// count. The undefined score is the one ncc gives when the caller passes none.
 TEST(Ncc, ThreeRowsOrColumnsAreTheFewestThatScore) {
     struct {
         const char* name;
@@ -153,14 +157,27 @@ TEST(Ncc, ThreeRowsOrColumnsAreTheFewestThatScore) {
         {"3 columns, along column 1", 9, 3, {5, 2}, {-1, 0, 1, 0, 0, 1, 1, 0, 1}, true},
         {"2 rows", 2, 9, {2, 5}, {0, -1, 1, 0, 0, 1, 0, 1, 1}, false},
         {"2 columns", 9, 2, {5, 2}, {-1, 0, 1, 0, 0, 1, 1, 0, 1}, false},
+        {"4 rows, one sample on the last", 4, 9, {3, 5}, {0, -1, 1, 0, 0, 1, 1, 0, 1}, false},
+        {"4 columns, one sample on the last", 9, 4, {5, 3}, {-1, 0, 1, 0, 0, 1, 0, 1, 1}, false},
+        {"4 rows, one sample on row 0", 4, 9, {2, 5}, {-1, 0, 1, 0, -1, 1, 0, 0, 1}, false},
+        {"4 columns, one sample on column 0", 9, 4, {5, 2}, {0, -1, 1, -1, 0, 1, 0, 0, 1}, false},
     };
-    for (const auto& c : cases) {
+    auto ramp = [](const int32_t size[2]) {
         std::vector<double> X;
-        for (int32_t col = 0; col < c.columns; ++col)
-            for (int32_t row = 0; row < c.rows; ++row) X.push_back(row + 10.0 * col);
-        const int32_t size[2] = {c.rows, c.columns};
-        expectScoresInBothModes(X, X, size, c.u, c.W, c.scores, c.name,
-                                std::numeric_limits<double>::quiet_NaN());
+        for (int32_t col = 0; col < size[1]; ++col)
+            for (int32_t row = 0; row < size[0]; ++row) X.push_back(row + 10.0 * col);
+        return X;
+    };
+    const double undefined = std::numeric_limits<double>::quiet_NaN();
+    for (const auto& c : cases) {
+        const int32_t size[2] = {c.rows, c.columns}, larger[2] = {c.rows + 1, c.columns + 1};
+        const std::vector<double> X = ramp(size), Z = ramp(larger);
+        const std::string name = c.name;
+        expectScoresInBothModes(X, size, X, size, c.u, c.W, c.scores, name, undefined);
+        expectScoresInBothModes(X, size, Z, larger, c.u, c.W, c.scores, name + ", Y larger",
+                                undefined);
+        expectScoresInBothModes(Z, larger, X, size, c.u, c.W, c.scores, name + ", X larger",
+                                undefined);
     }
 }
 
