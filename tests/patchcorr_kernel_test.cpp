@@ -5,7 +5,9 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "ncc.h"
@@ -86,6 +88,24 @@ TEST(Ncc, KindAndModeFlagsFollowTheirConventions) {
     }
 }
 
+// Both modes score the double images X and Y under the identity map with the three offsets of W
+// at u: 1 when `scores`, else the bits of `undefined`.
+void expectScoresInBothModes(const std::vector<double>& X, const int32_t sizeX[2],
+                             const std::vector<double>& Y, const int32_t sizeY[2],
+                             const double u[2], const double W[9], bool scores,
+                             const std::string& name, double undefined) {
+    const double H[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    for (int mode : {patchcorr::kNearest, patchcorr::kBilinear}) {
+        const double score =
+            patchcorr::ncc(X.data(), sizeX, 0, Y.data(), sizeY, 0, u, H, W, 3, mode, undefined);
+        if (scores) {
+            EXPECT_NEAR(score, 1, 1e-12) << name;
+        } else {
+            EXPECT_EQ(std::memcmp(&score, &undefined, sizeof score), 0) << name;
+        }
+    }
+}
+
 // A window is flat at a weighted variance of 1e-9 or less, in squared image units. The samples at
 // rows 1, 2 and 3 of column 2 hold s, -s and 0 with the weights 1, 1 and 0: their mean is exactly 0
 // and their variance the square of s as a double.
@@ -94,7 +114,6 @@ TEST(Ncc, FlatWindowsScoreUndefined) {
     double atLimit = std::nextafter(std::sqrt(1e-9), 0.0);
     for (int k = 0; k < 4 && atLimit * atLimit != 1e-9; ++k) atLimit = std::nextafter(atLimit, 1.0);
     ASSERT_EQ(atLimit * atLimit, 1e-9);
-    const double H[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
     const double W[9] = {-1, 0, 1, 0, 0, 1, 1, 0, 0};
     const double u[2] = {3, 3};
     const int32_t size[2] = {5, 5};
@@ -113,28 +132,21 @@ TEST(Ncc, FlatWindowsScoreUndefined) {
     };
     for (const auto& c : cases) {
         std::vector<double> X(25, 7), Y(25, 7);
-        X[1 + 2 * 5] = c.sX;
-        X[2 + 2 * 5] = -c.sX;
-        X[3 + 2 * 5] = 0;
-        Y[1 + 2 * 5] = c.sY;
-        Y[2 + 2 * 5] = -c.sY;
-        Y[3 + 2 * 5] = 0;
-        for (int mode : {patchcorr::kNearest, patchcorr::kBilinear}) {
-            const double score =
-                patchcorr::ncc(X.data(), size, 0, Y.data(), size, 0, u, H, W, 3, mode, kUndefined);
-            if (c.flat) {
-                EXPECT_EQ(std::memcmp(&score, &kUndefined, sizeof score), 0) << c.name;
-            } else {
-                EXPECT_NEAR(score, 1, 1e-12) << c.name;
-            }
+        for (auto [image, s] : {std::pair{&X, c.sX}, std::pair{&Y, c.sY}}) {
+            (*image)[1 + 2 * 5] = s;
+            (*image)[2 + 2 * 5] = -s;
+            (*image)[3 + 2 * 5] = 0;
         }
+        expectScoresInBothModes(X, size, Y, size, u, W, !c.flat, c.name, kUndefined);
     }
 }
 
 // Samples are inside an image from row (column) 1 up to but not including its last, so that 3 rows
-// or columns are the fewest that score: row (column) 1 alone. X = Y, element (r, c) = r + 10 c.
+// or columns are the fewest that score: row (column) 1 alone. A window of three whose third sample
+// falls on row (column) 0 or on the last keeps two: too few. X = Y, element (r, c) = r + 10 c; then
+// either one against the same ramp a row and a column larger, so that each image's own bounds
+// count. The undefined score is the one ncc gives when the caller passes none.
 TEST(Ncc, ThreeRowsOrColumnsAreTheFewestThatScore) {
-    const double H[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
     struct {
         const char* name;
         int32_t rows, columns;
@@ -145,21 +157,27 @@ TEST(Ncc, ThreeRowsOrColumnsAreTheFewestThatScore) {
         {"3 columns, along column 1", 9, 3, {5, 2}, {-1, 0, 1, 0, 0, 1, 1, 0, 1}, true},
         {"2 rows", 2, 9, {2, 5}, {0, -1, 1, 0, 0, 1, 0, 1, 1}, false},
         {"2 columns", 9, 2, {5, 2}, {-1, 0, 1, 0, 0, 1, 1, 0, 1}, false},
+        {"4 rows, one sample on the last", 4, 9, {3, 5}, {0, -1, 1, 0, 0, 1, 1, 0, 1}, false},
+        {"4 columns, one sample on the last", 9, 4, {5, 3}, {-1, 0, 1, 0, 0, 1, 0, 1, 1}, false},
+        {"4 rows, one sample on row 0", 4, 9, {2, 5}, {-1, 0, 1, 0, -1, 1, 0, 0, 1}, false},
+        {"4 columns, one sample on column 0", 9, 4, {5, 2}, {0, -1, 1, -1, 0, 1, 0, 0, 1}, false},
     };
-    for (const auto& c : cases) {
+    auto ramp = [](const int32_t size[2]) {
         std::vector<double> X;
-        for (int32_t col = 0; col < c.columns; ++col)
-            for (int32_t row = 0; row < c.rows; ++row) X.push_back(row + 10.0 * col);
-        const int32_t size[2] = {c.rows, c.columns};
-        for (int mode : {patchcorr::kNearest, patchcorr::kBilinear}) {
-            const double score =
-                patchcorr::ncc(X.data(), size, 0, X.data(), size, 0, c.u, H, c.W, 3, mode);
-            if (c.scores) {
-                EXPECT_NEAR(score, 1, 1e-12) << c.name;
-            } else {
-                EXPECT_TRUE(std::isnan(score)) << c.name;
-            }
-        }
+        for (int32_t col = 0; col < size[1]; ++col)
+            for (int32_t row = 0; row < size[0]; ++row) X.push_back(row + 10.0 * col);
+        return X;
+    };
+    const double undefined = std::numeric_limits<double>::quiet_NaN();
+    for (const auto& c : cases) {
+        const int32_t size[2] = {c.rows, c.columns}, larger[2] = {c.rows + 1, c.columns + 1};
+        const std::vector<double> X = ramp(size), Z = ramp(larger);
+        const std::string name = c.name;
+        expectScoresInBothModes(X, size, X, size, c.u, c.W, c.scores, name, undefined);
+        expectScoresInBothModes(X, size, Z, larger, c.u, c.W, c.scores, name + ", Y larger",
+                                undefined);
+        expectScoresInBothModes(Z, larger, X, size, c.u, c.W, c.scores, name + ", X larger",
+                                undefined);
     }
 }
 
@@ -220,26 +238,16 @@ Image randomImage(Draw& d, int32_t rows = -1, int32_t columns = -1) {
     Image im{{rows, columns}, {}, {}, {}};
     const std::size_t n = static_cast<std::size_t>(rows) * columns;
     const int special = d.integer(0, 4) == 0 ? 100 : 1 << 30;  // one image in five has NaN, Inf
-    switch (d.integer(0, 3)) {
-        case 0:
-            fill<double>(im, d, n, special);
-            break;
-        case 1:
-            fill<uint8_t>(im, d, n, special);
-            break;
-        case 2:
-            fill<float>(im, d, n, special);
-            break;
-        default:
-            fill<uint16_t>(im, d, n, special);
-    }
+    const decltype(&fill<double>) fills[] = {fill<double>, fill<uint8_t>, fill<float>,
+                                             fill<uint16_t>};
+    fills[d.integer(0, 3)](im, d, n, special);
     return im;
 }
 
+const mexgeom::Isa kIsas[] = {mexgeom::Isa::kBaseline, mexgeom::Isa::kAvx2, mexgeom::Isa::kAvx512};
+
 TEST(ScoreAll, EveryInstructionSetGivesThePointLoopsBits) {
     Draw d{std::mt19937(11)};
-    const mexgeom::Isa isas[] = {mexgeom::Isa::kBaseline, mexgeom::Isa::kAvx2,
-                                 mexgeom::Isa::kAvx512};
     int scored = 0, total = 0;
     for (int trial = 0; trial < 1500; ++trial) {
         // Y: X itself, another image of its size, or any image.
@@ -284,7 +292,7 @@ TEST(ScoreAll, EveryInstructionSetGivesThePointLoopsBits) {
             scored += !std::isnan(expected[k]);
             ++total;
         }
-        for (mexgeom::Isa isa : isas) {
+        for (mexgeom::Isa isa : kIsas) {
             if (!mexgeom::supported(isa)) continue;
             std::vector<double> got(K + 1, 7.0);
             patchcorr::scoreAll(X.view(), Y.view(), u.data(), K, H, W.data(), nW, mode, kUndefined,
@@ -334,8 +342,7 @@ TEST(ScoreAll, PrefetchingLargeImagesKeepsThePointLoopsBits) {
     for (const Image& Y : images) {
         for (const auto& m : maps) {
             for (int mode : {patchcorr::kNearest, patchcorr::kBilinear}) {
-                for (mexgeom::Isa isa :
-                     {mexgeom::Isa::kBaseline, mexgeom::Isa::kAvx2, mexgeom::Isa::kAvx512}) {
+                for (mexgeom::Isa isa : kIsas) {
                     if (!mexgeom::supported(isa)) continue;
                     std::vector<double> got(K);
                     patchcorr::scoreAll(X.view(), Y.view(), u.data(), K, m.H, W.data(), 49, mode,

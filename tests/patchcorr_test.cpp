@@ -44,7 +44,6 @@ Inputs valid() {
 // Valid inputs with one or more replaced.
 using support::Put;
 const support::With with{valid};
-const support::WithCount withCount{valid};
 
 std::vector<double> scores(const Inputs& in, int nlhs = 1) {
     return support::firstOutput("patchcorr", in, nlhs);
@@ -63,11 +62,11 @@ TEST(PatchcorrGateway, ReportsTheFirstFailingTest) {
     const size_t two31 = size_t{1} << 31;
     const MessageCase cases[] = {
         {"no inputs", [] { return Inputs{}; }, "Bad number of input parameters."},
-        {"four inputs", [] { return withCount(4); }, "Bad number of input parameters."},
-        {"seven inputs", [] { return withCount(7); }, "Bad number of input parameters."},
+        {"four inputs", [] { return with.count(4); }, "Bad number of input parameters."},
+        {"seven inputs", [] { return with.count(7); }, "Bad number of input parameters."},
         {"four inputs, bad X too",
          [] {
-             return withCount(4, Put{0, ofClass(mxSINGLE_CLASS, {5, 5})});
+             return with.count(4, Put{0, ofClass(mxSINGLE_CLASS, {5, 5})});
          },
          "Bad number of input parameters."},
         {"logical X",

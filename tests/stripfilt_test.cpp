@@ -67,7 +67,6 @@ Inputs valid() {
 
 using support::Put;
 const support::With with{valid};
-const support::WithCount withCount{valid};
 
 std::vector<double> responses(const Inputs& in, int nlhs = 1) {
     return support::firstOutput("stripfilt", in, nlhs);
@@ -82,11 +81,11 @@ TEST(StripfiltGateway, ReportsTheFirstFailingTest) {
     const size_t two31 = size_t{1} << 31;
     const MessageCase cases[] = {
         {"no inputs", [] { return Inputs{}; }, "Bad number of input arguments."},
-        {"three inputs", [] { return withCount(3); }, "Bad number of input arguments."},
-        {"five inputs", [] { return withCount(5); }, "Bad number of input arguments."},
+        {"three inputs", [] { return with.count(3); }, "Bad number of input arguments."},
+        {"five inputs", [] { return with.count(5); }, "Bad number of input arguments."},
         {"three inputs, bad I too",
          [] {
-             return withCount(3, Put{0, ofClass(mxSINGLE_CLASS, {2, 2, 3})});
+             return with.count(3, Put{0, ofClass(mxSINGLE_CLASS, {2, 2, 3})});
          },
          "Bad number of input arguments."},
         {"RGB image",

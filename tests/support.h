@@ -86,24 +86,19 @@ Inputs replaced(Inputs in, size_t count, P... puts) {
 }
 
 // A test file's valid call, varied: with(puts...) is its inputs with some slots replaced, and
-// withCount(count, puts...) the same cut or padded to count first. Each file declares its pair,
-// const support::With with{valid}; const support::WithCount withCount{valid};, and calls them as
-// functions.
-struct WithCount {
-    Inputs (*valid)();
-    template <typename... P>
-    Inputs operator()(size_t count, P... puts) const {
-        return replaced(valid(), count, std::move(puts)...);
-    }
-};
-
+// with.count(count, puts...) the same cut or padded to count first. Each file declares
+// const support::With with{valid}; and calls it.
 struct With {
     Inputs (*valid)();
     template <typename... P>
+    Inputs count(size_t count, P... puts) const {
+        return replaced(valid(), count, std::move(puts)...);
+    }
+    template <typename... P>
     Inputs operator()(P... puts) const {
         Inputs in = valid();
-        const size_t count = in.size();
-        return replaced(std::move(in), count, std::move(puts)...);
+        const size_t n = in.size();
+        return replaced(std::move(in), n, std::move(puts)...);
     }
 };
 
