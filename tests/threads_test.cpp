@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <string>
 #include <system_error>
@@ -69,7 +70,9 @@ TEST(Threads, AutoCountsTheProcessorsThisProcessMayUse) {
 }
 
 // Every item lands in exactly one call, in a chunk that starts at a multiple of the chunk size,
-// for any thread count, including more threads than chunks.
+// for any thread count, including more threads than chunks; and every call has ended when
+// runChunks returns (with threads, each chunk takes a millisecond, so that the threads share the
+// chunks and one left unjoined is still at work when the items are counted).
 TEST(Threads, EveryItemIsWorkedOnceInWholeChunks) {
     for (size_t count : {0, 1, 5, 64, 300}) {
         for (size_t chunk : {1, 7, 64}) {
@@ -83,6 +86,7 @@ TEST(Threads, EveryItemIsWorkedOnceInWholeChunks) {
                         ++strays;
                         return;
                     }
+                    if (threads > 1) std::this_thread::sleep_for(std::chrono::milliseconds(1));
                     for (size_t i = begin; i < end; ++i) ++hits[i];
                     ends[begin / chunk] = end;
                 });
