@@ -43,35 +43,35 @@ namespace {
 
 using mexgeom::Lanes;
 
-// A block of an image to be fetched ahead of its use: `columns` columns `stride` bytes apart,
-// `span` bytes of each from `first` on.
+// A block of an image to be fetched ahead of its use: `lines` lines (the image's columns or rows)
+// `stride` bytes apart, `span` bytes of each from `first` on.
 struct Box {
     const char* first = nullptr;
     int64_t stride = 0;
-    int64_t columns = 0;
+    int64_t lines = 0;
     int64_t span = 0;
 };
 
-// Asks the memory system for the next group's windows a few columns at a time, spread over the
+// Asks the memory system for the next group's windows a few lines at a time, spread over the
 // current group's work, so that the requests neither come in one burst nor too late.
 template <int N>
 struct Prefetcher {
     Box boxes[N];
     int count = 0, current = 0;
-    int64_t column = 0;
+    int64_t line = 0;
 
     void add(const Box& b) {
-        if (b.columns > 0 && count < N) boxes[count++] = b;
+        if (b.lines > 0 && count < N) boxes[count++] = b;
     }
 
-    void step(int64_t columns) {
-        for (; current < count && columns > 0; --columns) {
+    void step(int64_t lines) {
+        for (; current < count && lines > 0; --lines) {
             const Box& b = boxes[current];
-            const char* at = b.first + column * b.stride;
+            const char* at = b.first + line * b.stride;
             for (int64_t k = 0; k < b.span; k += 64) __builtin_prefetch(at + k, 0, 2);
             __builtin_prefetch(at + b.span, 0, 2);
-            if (++column == b.columns) {
-                column = 0;
+            if (++line == b.lines) {
+                line = 0;
                 ++current;
             }
         }
@@ -79,28 +79,33 @@ struct Prefetcher {
 
     int64_t total() const {
         int64_t n = 0;
-        for (int k = 0; k < count; ++k) n += boxes[k].columns;
+        for (int k = 0; k < count; ++k) n += boxes[k].lines;
         return n;
     }
 };
 
-// The elements of rows r0..r1 in columns c0..c1 of an image (column-major, `rows` by `columns`),
-// clamped to it, as a box for the prefetcher; empty when the box misses the image or a bound is
-// NaN.
-template <typename T>
-Box boxOf(const T* elements, int64_t rows, int32_t columns, double r0, double r1, double c0,
-          double c1) {
-    const double lastRow = static_cast<double>(rows - 1), lastColumn = columns - 1.0;
-    if (!(r0 <= r1 && c0 <= c1 && r1 >= 0 && c1 >= 0 && r0 <= lastRow && c0 <= lastColumn)) {
+// The elements of rows r0..r1 in columns c0..c1 of an image of `rows` by `columns`, clamped to
+// it, as a box for the prefetcher: its columns in kColumns, its rows in kRows, each a span of
+// neighbouring elements; empty when the box misses the image or a bound is NaN, and in kStrided,
+// whose elements lie apart.
+template <typename T, mexgeom::Layout L>
+Box boxOf(const mexgeom::Grid<T, L>& image, int32_t rows, int32_t columns, double r0, double r1,
+          double c0, double c1) {
+    const double lastRow = rows - 1.0, lastColumn = columns - 1.0;
+    if (L == mexgeom::Layout::kStrided ||
+        !(r0 <= r1 && c0 <= c1 && r1 >= 0 && c1 >= 0 && r0 <= lastRow && c0 <= lastColumn)) {
         return {};
     }
     const int64_t top = static_cast<int64_t>(r0 < 0 ? 0 : r0);
     const int64_t bottom = static_cast<int64_t>(r1 > lastRow ? lastRow : r1);
     const int64_t left = static_cast<int64_t>(c0 < 0 ? 0 : c0);
     const int64_t right = static_cast<int64_t>(c1 > lastColumn ? lastColumn : c1);
-    return {reinterpret_cast<const char*>(elements + top + left * rows),
-            static_cast<int64_t>(sizeof(T)) * rows, right - left + 1,
-            static_cast<int64_t>(sizeof(T)) * (bottom - top)};
+    const char* corner = reinterpret_cast<const char*>(image.first + image.offset(top, left));
+    constexpr int64_t size = sizeof(T);
+    if (L == mexgeom::Layout::kRows) {
+        return {corner, size * image.down(), bottom - top + 1, size * (right - left)};
+    }
+    return {corner, size * image.right(), right - left + 1, size * (bottom - top)};
 }
 
 // The window's extent: the least and greatest row and column offsets of its samples.
@@ -124,13 +129,13 @@ inline double magnitude(double x) {
     return x < 0 ? -x : x;
 }
 
-// The batch with X's elements at x and Y's at y, each of its own element type.
-template <bool Bilinear, int W, typename TX, typename TY>
-void scoreLanes(const Batch& b, const TX* x, const TY* y) {
+// The batch with X's elements in x and Y's in y, each of its own element type, both in one layout.
+template <bool Bilinear, int W, typename TX, typename TY, mexgeom::Layout L>
+void scoreLanes(const Batch& b, const mexgeom::Grid<TX, L>& x, const mexgeom::Grid<TY, L>& y) {
     using Doubles = typename Lanes<W>::Doubles;
     using Mask = typename Lanes<W>::Mask;
-    const mexgeom::LaneSampler<TX, W> X = {x, b.X.rows};
-    const mexgeom::LaneSampler<TY, W> Y = {y, b.Y.rows};
+    const mexgeom::LaneSampler<TX, W, L> X = {x};
+    const mexgeom::LaneSampler<TY, W, L> Y = {y};
     const double limitRX = b.X.rows - 1.0, limitCX = b.X.columns - 1.0;
     const double limitRY = b.Y.rows - 1.0, limitCY = b.Y.columns - 1.0;
     const double* H = b.H;
@@ -145,12 +150,14 @@ void scoreLanes(const Batch& b, const TX* x, const TY* y) {
 
     // Prefetching the next group's windows pays when the images do not fit in a core's cache
     // (1 MB or more) and the window is compact: a sparse window spread over a large extent
-    // would fetch mostly elements it never reads.
+    // would fetch mostly elements it never reads. Images whose elements all lie apart have no
+    // spans to fetch.
     const Extent e = extentOf(Wp, b.nW);
     const double box = (e.dr1 - e.dr0 + 1) * (e.dc1 - e.dc0 + 1);
     const double bytes = static_cast<double>(sizeof(TX)) * b.X.rows * b.X.columns +
                          static_cast<double>(sizeof(TY)) * b.Y.rows * b.Y.columns;
-    const bool prefetch = bytes >= (1 << 20) && b.nW > 0 && box <= 4.0 * b.nW + 64;
+    const bool prefetch =
+        L != mexgeom::Layout::kStrided && bytes >= (1 << 20) && b.nW > 0 && box <= 4.0 * b.nW + 64;
     const double reachR = magnitude(e.dr0) > magnitude(e.dr1) ? magnitude(e.dr0) : magnitude(e.dr1);
     const double reachC = magnitude(e.dc0) > magnitude(e.dc1) ? magnitude(e.dc0) : magnitude(e.dc1);
 
@@ -163,8 +170,8 @@ void scoreLanes(const Batch& b, const TX* x, const TY* y) {
         ahead = {};
         for (std::size_t k = k0; k < k0 + W && k < b.K; ++k) {
             const double u1 = point(k, 0), u2 = point(k, 1);
-            ahead.add(boxOf(X.elements, X.rows, b.X.columns, u1 + e.dr0 - 1, u1 + e.dr1,
-                            u2 + e.dc0 - 1, u2 + e.dc1));
+            ahead.add(boxOf(x, b.X.rows, b.X.columns, u1 + e.dr0 - 1, u1 + e.dr1, u2 + e.dc0 - 1,
+                            u2 + e.dc1));
             const LocalMap<double> map = localMap(H, u1, u2);
             const double c1 = map.c1, c2 = map.c2;
             // The offsets' images under the Jacobian stay within these reaches of the centre. The
@@ -174,8 +181,8 @@ void scoreLanes(const Batch& b, const TX* x, const TY* y) {
             const double rr = magnitude(map.J[0]) * reachR + magnitude(map.J[2]) * reachC;
             const double rc = magnitude(map.J[1]) * reachR + magnitude(map.J[3]) * reachC;
             if ((2 * rr + 2) * (2 * rc + 2) <= 4 * box + 64) {
-                ahead.add(boxOf(Y.elements, Y.rows, b.Y.columns, c1 - rr - 1, c1 + rr, c2 - rc - 1,
-                                c2 + rc));
+                ahead.add(
+                    boxOf(y, b.Y.rows, b.Y.columns, c1 - rr - 1, c1 + rr, c2 - rc - 1, c2 + rc));
             }
         }
     };
@@ -252,12 +259,16 @@ void scoreLanes(const Batch& b, const TX* x, const TY* y) {
     }
 }
 
-// The element types of the two images and the mode, dispatched once for the whole batch.
+// The images' layout, the element types of the two and the mode, dispatched once for the whole
+// batch.
 template <int W>
 void scoreAllLanes(const Batch& b) {
-    mexgeom::withElements(b.X, [&](const auto* x) {
-        mexgeom::withElements(b.Y, [&](const auto* y) {
-            b.mode == kBilinear ? scoreLanes<true, W>(b, x, y) : scoreLanes<false, W>(b, x, y);
+    mexgeom::withLayout(mexgeom::layoutOf(b.X, b.Y), [&](auto layout) {
+        constexpr mexgeom::Layout L = decltype(layout)::value;
+        mexgeom::withGrid<L>(b.X, [&](const auto& x) {
+            mexgeom::withGrid<L>(b.Y, [&](const auto& y) {
+                b.mode == kBilinear ? scoreLanes<true, W>(b, x, y) : scoreLanes<false, W>(b, x, y);
+            });
         });
     });
 }

@@ -17,10 +17,9 @@ namespace {
 // three and 1.05 times for seven, on a double image (bytes gain back a little from converting two
 // lanes at once). Two lanes along the steps of one line come within 10 % of this loop's time,
 // either way, for 1 to 15 taps.
-template <typename T>
-double segmentBaseline(const T* I, const int32_t* size, const double* h, int32_t m, const double* a,
-                       const double* b) {
-    const std::size_t rows = static_cast<std::size_t>(size[0]);
+template <typename T, mexgeom::Layout L>
+double segmentBaseline(const mexgeom::Grid<T, L>& I, const int32_t* size, const double* h,
+                       int32_t m, const double* a, const double* b) {
     const Strip g = stripOf(size, a, b);
 
     // Offset i runs along the normal (-d2, d1); tap i + m belongs to it. Each line is averaged
@@ -34,7 +33,7 @@ double segmentBaseline(const T* I, const int32_t* size, const double* h, int32_t
             const double p1 = position(j, g.d1, line.shift1, g.a1);
             const double p2 = position(j, g.d2, line.shift2, g.a2);
             if (!inside(p1, g.limit1) || !inside(p2, g.limit2)) continue;
-            const double v = mexgeom::bilinearAt(I, rows, p1, p2);
+            const double v = mexgeom::bilinearAt(I, p1, p2);
             if (v == kOutside) continue;
             sum = sum + line.w * v;
             ++count;
@@ -46,7 +45,7 @@ double segmentBaseline(const T* I, const int32_t* size, const double* h, int32_t
 
 void filterAllBaseline(const Segments& s) {
     forEachSegment(s,
-                   [&](const auto* image, const int32_t* size, const double* a, const double* b) {
+                   [&](const auto& image, const int32_t* size, const double* a, const double* b) {
                        return segmentBaseline(image, size, s.h, s.m, a, b);
                    });
 }

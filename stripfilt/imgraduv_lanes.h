@@ -49,20 +49,20 @@ using mexgeom::Lanes;
 
 // Up to N vectors of W samples of one segment's strip, placed in one pass and read in the next,
 // so that the loads of a stretch do not wait on the arithmetic that places them.
-template <typename T, int W, int N>
+template <typename T, mexgeom::Layout L, int W, int N>
 struct Stretch {
     using Doubles = typename Lanes<W>::Doubles;
     using Mask = typename Lanes<W>::Mask;
 
-    mexgeom::LaneSampler<T, W> sampler;
+    mexgeom::LaneSampler<T, W, L> sampler;
     Strip g;
     alignas(64) int64_t offset[N][W];
     Doubles f1[N], f2[N];
     Mask in[N];
 
     // The strip of the segment from a to b in the image of `size` (rows, columns).
-    Stretch(const T* image, const int32_t* size, const double* a, const double* b)
-        : sampler{image, size[0]}, g(stripOf(size, a, b)) {}
+    Stretch(const mexgeom::Grid<T, L>& image, const int32_t* size, const double* a, const double* b)
+        : sampler{image}, g(stripOf(size, a, b)) {}
 
     // Vector s samples at (p1, p2) in those of the lanes `lanes` whose positions are inside the
     // image; a NaN position fails every comparison and is left out like one outside.
@@ -82,13 +82,13 @@ struct Stretch {
 };
 
 // The response of the segment from a to b, with W offset lines at a time side by side.
-template <int W, typename T>
-double segmentLanes(const T* image, const int32_t* size, const double* h, int32_t m,
-                    const double* a, const double* b) {
+template <int W, typename T, mexgeom::Layout L>
+double segmentLanes(const mexgeom::Grid<T, L>& image, const int32_t* size, const double* h,
+                    int32_t m, const double* a, const double* b) {
     using Doubles = typename Lanes<W>::Doubles;
     using Mask = typename Lanes<W>::Mask;
     constexpr int32_t kStretch = 32;
-    Stretch<T, W, kStretch> stretch(image, size, a, b);
+    Stretch<T, L, W, kStretch> stretch(image, size, a, b);
     const Strip& g = stretch.g;
 
     // Offset i runs along the normal (-d2, d1); tap i + m belongs to it. Each line is averaged
@@ -143,13 +143,13 @@ double segmentLanes(const T* image, const int32_t* size, const double* h, int32_
 }
 
 // The response of the segment from a to b, one offset line at a time with W steps side by side.
-template <int W, typename T>
-double segmentSteps(const T* image, const int32_t* size, const double* h, int32_t m,
-                    const double* a, const double* b) {
+template <int W, typename T, mexgeom::Layout L>
+double segmentSteps(const mexgeom::Grid<T, L>& image, const int32_t* size, const double* h,
+                    int32_t m, const double* a, const double* b) {
     using Doubles = typename Lanes<W>::Doubles;
     using Mask = typename Lanes<W>::Mask;
     constexpr int32_t kStretch = 16;  // vectors of W steps
-    Stretch<T, W, kStretch> stretch(image, size, a, b);
+    Stretch<T, L, W, kStretch> stretch(image, size, a, b);
     const Strip& g = stretch.g;
     Doubles lane = {};
     for (int l = 0; l < W; ++l) lane[l] = l;
@@ -188,16 +188,18 @@ double segmentSteps(const T* image, const int32_t* size, const double* h, int32_
 }
 
 // Each segment of a batch in turn, its end points turned 0-based, by segment(image, size, a, b),
-// the element type dispatched once.
+// image a Grid: the layout and the element type dispatched once.
 template <typename Segment>
 void forEachSegment(const Segments& s, Segment segment) {
-    mexgeom::withElements(s.image, [&](const auto* image) {
-        const int32_t size[2] = {s.image.rows, s.image.columns};
-        for (std::size_t k = 0; k < s.K; ++k) {
-            const double a[2] = {s.u1[2 * k] - s.origin, s.u1[2 * k + 1] - s.origin};
-            const double b[2] = {s.u2[2 * k] - s.origin, s.u2[2 * k + 1] - s.origin};
-            s.responses[k] = segment(image, size, a, b);
-        }
+    mexgeom::withLayout(mexgeom::layoutOf(s.image), [&](auto layout) {
+        mexgeom::withGrid<decltype(layout)::value>(s.image, [&](const auto& image) {
+            const int32_t size[2] = {s.image.rows, s.image.columns};
+            for (std::size_t k = 0; k < s.K; ++k) {
+                const double a[2] = {s.u1[2 * k] - s.origin, s.u1[2 * k + 1] - s.origin};
+                const double b[2] = {s.u2[2 * k] - s.origin, s.u2[2 * k + 1] - s.origin};
+                s.responses[k] = segment(image, size, a, b);
+            }
+        });
     });
 }
 
@@ -212,12 +214,12 @@ void filterAllLanes(const Segments& s) {
     const int64_t occupied = (lines + W - 1) / W * W;
     if (5 * lines >= 4 * occupied) {
         forEachSegment(
-            s, [&](const auto* image, const int32_t* size, const double* a, const double* b) {
+            s, [&](const auto& image, const int32_t* size, const double* a, const double* b) {
                 return segmentLanes<W>(image, size, s.h, s.m, a, b);
             });
     } else {
         forEachSegment(
-            s, [&](const auto* image, const int32_t* size, const double* a, const double* b) {
+            s, [&](const auto& image, const int32_t* size, const double* a, const double* b) {
                 return segmentSteps<W>(image, size, s.h, s.m, a, b);
             });
     }
