@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "layouts.h"
 #include "ncc.h"
 #include "straightforward.h"
 #include "worked_examples.h"
@@ -183,7 +184,8 @@ TEST(Ncc, ThreeRowsOrColumnsAreTheFewestThatScore) {
 
 // The batch scorer on every instruction set this processor can run, against the point-by-point
 // loop on double images holding the same values, bit for bit: random images of every small size
-// (below 3 rows or columns none can be sampled), every element type in either image, both modes,
+// (below 3 rows or columns none can be sampled), every element type and every layout of layouts.h
+// in either image (the two in one layout or in two), both modes,
 // windows and points reaching over the borders, a few NaN and infinite values among them (in
 // double and float images), and point counts that leave the last group of lanes partly empty.
 struct Draw {
@@ -202,13 +204,22 @@ struct Draw {
     }
 };
 
-// An image of any element type: its values as doubles, for the point loop, and its elements.
+// An image of any element type: its values as doubles (column-major), for the point loop, and its
+// elements, column-major and as laid out in one of the layouts of layouts.h.
 struct Image {
     int32_t size[2];
     mexgeom::Element element;
     std::vector<double> values;
     std::vector<unsigned char> elements;
-    mexgeom::ImageView view() const { return {elements.data(), size[0], size[1], element}; }
+    layouts::LaidOut laid{};
+    int layout = 0;
+
+    mexgeom::ImageView view() const { return laid.view(); }
+    void layOut(int k) {
+        layout = k;
+        const std::size_t bytes = values.empty() ? 0 : elements.size() / values.size();
+        laid = layouts::layOut(elements.data(), bytes, size[0], size[1], element, k);
+    }
 };
 
 // n random values of T (now and then NaN or Inf when T is a floating type and special is small),
@@ -241,6 +252,7 @@ Image randomImage(Draw& d, int32_t rows = -1, int32_t columns = -1) {
     const decltype(&fill<double>) fills[] = {fill<double>, fill<uint8_t>, fill<float>,
                                              fill<uint16_t>};
     fills[d.integer(0, 3)](im, d, n, special);
+    im.layOut(d.integer(0, 1) == 0 ? 0 : d.integer(0, layouts::kCount - 1));
     return im;
 }
 
@@ -301,8 +313,10 @@ TEST(ScoreAll, EveryInstructionSetGivesThePointLoopsBits) {
                 EXPECT_EQ(std::memcmp(&got[k], &expected[k], sizeof(double)), 0)
                     << "trial " << trial << ", instruction set " << static_cast<int>(isa)
                     << ", elements " << static_cast<int>(X.element) << " and "
-                    << static_cast<int>(Y.element) << ", point " << k << " of " << K << ": "
-                    << got[k] << " instead of " << expected[k];
+                    << static_cast<int>(Y.element) << ", layouts "
+                    << layouts::stridesOf(X.layout, 1, 1).name << " and "
+                    << layouts::stridesOf(Y.layout, 1, 1).name << ", point " << k << " of " << K
+                    << ": " << got[k] << " instead of " << expected[k];
             }
             EXPECT_EQ(got[K], 7.0) << "trial " << trial << ": wrote past the last score";
         }
@@ -329,8 +343,8 @@ TEST(ScoreAll, PrefetchingLargeImagesKeepsThePointLoopsBits) {
         {"rank 0: every offset to the centre", {0, 0, 0, 0, 0, 0, 100, 100, 1}},
         {"centre at infinity", {1, 0, 1, 0, 1, 0, 0, 0, 0}},
     };
-    const Image images[] = {randomImage(d, 400, 400), randomImage(d, 1100, 1000)};
-    const Image X = images[0].element == mexgeom::Element::kDouble ? images[0] : images[1];
+    Image images[] = {randomImage(d, 400, 400), randomImage(d, 1100, 1000)};
+    const Image& X = images[images[0].element == mexgeom::Element::kDouble ? 0 : 1];
     std::vector<double> W;
     for (int j = 0; j < 49; ++j) W.insert(W.end(), {j % 7 - 3.0, j / 7 - 3.0, 1.0 + j % 3});
     const std::size_t K = 37;
@@ -339,22 +353,27 @@ TEST(ScoreAll, PrefetchingLargeImagesKeepsThePointLoopsBits) {
         u.push_back(d.uniform(-5, X.size[0] + 5));
         u.push_back(d.uniform(-5, X.size[1] + 5));
     }
-    for (const Image& Y : images) {
-        for (const auto& m : maps) {
-            for (int mode : {patchcorr::kNearest, patchcorr::kBilinear}) {
-                for (mexgeom::Isa isa : kIsas) {
-                    if (!mexgeom::supported(isa)) continue;
-                    std::vector<double> got(K);
-                    patchcorr::scoreAll(X.view(), Y.view(), u.data(), K, m.H, W.data(), 49, mode,
-                                        kUndefined, got.data(), isa);
-                    for (std::size_t k = 0; k < K; ++k) {
-                        const double expected = straightforward::ncc(
-                            X.values.data(), X.size, 0, Y.values.data(), Y.size, 0, &u[2 * k], m.H,
-                            W.data(), 49, mode, kUndefined);
-                        EXPECT_TRUE(std::memcmp(&got[k], &expected, sizeof(double)) == 0)
-                            << m.name << ", Y " << Y.size[0] << " x " << Y.size[1] << ", mode "
-                            << mode << ", instruction set " << static_cast<int>(isa) << ", point "
-                            << k << ": " << got[k] << " instead of " << expected;
+    // Both images column-major, then both row-major: the layouts whose windows are fetched.
+    for (int layout : {0, 1}) {
+        for (Image& image : images) image.layOut(layout);
+        for (const Image& Y : images) {
+            for (const auto& m : maps) {
+                for (int mode : {patchcorr::kNearest, patchcorr::kBilinear}) {
+                    for (mexgeom::Isa isa : kIsas) {
+                        if (!mexgeom::supported(isa)) continue;
+                        std::vector<double> got(K);
+                        patchcorr::scoreAll(X.view(), Y.view(), u.data(), K, m.H, W.data(), 49,
+                                            mode, kUndefined, got.data(), isa);
+                        for (std::size_t k = 0; k < K; ++k) {
+                            const double expected = straightforward::ncc(
+                                X.values.data(), X.size, 0, Y.values.data(), Y.size, 0, &u[2 * k],
+                                m.H, W.data(), 49, mode, kUndefined);
+                            EXPECT_TRUE(std::memcmp(&got[k], &expected, sizeof(double)) == 0)
+                                << m.name << ", Y " << Y.size[0] << " x " << Y.size[1]
+                                << ", layout " << layout << ", mode " << mode
+                                << ", instruction set " << static_cast<int>(isa) << ", point " << k
+                                << ": " << got[k] << " instead of " << expected;
+                        }
                     }
                 }
             }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "imgraduv.h"
+#include "layouts.h"
 #include "straightforward.h"
 
 namespace {
@@ -172,7 +173,7 @@ std::vector<float> randomImage<float>(std::mt19937& rng, int32_t M, int32_t N) {
 }
 
 // On every instruction set this processor can run (the default choice among them is tested by
-// the other tests).
+// the other tests), each image in its turn in every layout of layouts.h.
 template <typename T>
 void compareWithReference(uint32_t seed) {
     std::mt19937 rng(seed);
@@ -182,6 +183,10 @@ void compareWithReference(uint32_t seed) {
     for (int image = 0; image < 60; ++image) {
         const int32_t M = size(rng), N = size(rng);
         const std::vector<T> I = randomImage<T>(rng, M, N);
+        const int layout = image % layouts::kCount;
+        const layouts::LaidOut laid =
+            layouts::layOut(reinterpret_cast<const unsigned char*>(I.data()), sizeof(T), M, N,
+                            mexgeom::elementOf<T>(), layout);
         std::vector<double> h(2 * half(rng) + 1);
         for (double& w : h) w = tap(rng);
         // A few filters have a NaN tap, of either sign, to meet the image's NaNs.
@@ -191,11 +196,13 @@ void compareWithReference(uint32_t seed) {
             const double expected = reference(I, M, N, h, s.a, s.b);
             for (mexgeom::Isa isa : kIsas) {
                 if (!mexgeom::supported(isa)) continue;
-                const double got = kernelOn(isa, I, M, N, h, s.a, s.b);
+                const double got = stripfilt::imgraduv(
+                    laid.view(), h.data(), static_cast<int32_t>(h.size() / 2), s.a, s.b, isa);
                 EXPECT_TRUE(sameBits(got, expected))
                     << "instruction set " << static_cast<int>(isa) << ", image " << M << " x " << N
-                    << ", m " << h.size() / 2 << ", from (" << s.a[0] << ", " << s.a[1] << ") to ("
-                    << s.b[0] << ", " << s.b[1] << "): " << got << " instead of " << expected;
+                    << ", " << layouts::stridesOf(layout, M, N).name << ", m " << h.size() / 2
+                    << ", from (" << s.a[0] << ", " << s.a[1] << ") to (" << s.b[0] << ", "
+                    << s.b[1] << "): " << got << " instead of " << expected;
             }
             finite += std::isfinite(expected);
             ++total;
