@@ -1,7 +1,8 @@
 // The checks and conversions that every Python gateway shares. Each gateway sees a Python
 // argument as the commands see a host array (its element class, its rows and columns, whether
 // it is sparse), tests it in the command's own order, and only then hands its numbers to a kernel:
-// column-major, in place when the array already is, else as one copy made for the call.
+// an image where it lies, in any memory order (the kernels read it through its strides); any other
+// argument column-major, in place when the array already is; else as one copy made for the call.
 //
 // How a Python argument reads as a host array:
 //   - a NumPy array keeps its element type; its shape (d0, d1, ..., dk) gives d0 rows and
@@ -25,7 +26,9 @@
 #include <initializer_list>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "image.h"
@@ -186,18 +189,67 @@ inline Doubles doubles(const Arg& a) {
     return d;
 }
 
+// The strides of an image of element type T where it lies, in elements: those of its first
+// dimension and of the columns that the others form together (a 1-D array is one column; an
+// M x N x P array's N x P columns must follow one another at one stride). None when the kernels
+// cannot read it in place: another element type or byte order, unaligned elements, strides that
+// are not whole elements or 2^31 elements or more apart, or columns that no one stride reaches.
+// The stride of a dimension of one element is never used and is taken as 1.
+template <typename T>
+std::optional<std::pair<int32_t, int32_t>> stridesInPlace(const py::array& source) {
+    using api = py::detail::npy_api;
+    if (!py::array_t<T>::check_(source) || (source.flags() & api::NPY_ARRAY_ALIGNED_) == 0)
+        return {};
+    const auto ndim = static_cast<std::size_t>(source.ndim());
+    for (std::size_t k = 0; k < ndim; ++k)
+        if (source.shape(k) == 0) return std::pair{1, 1};  // no element is read
+    auto stride = [&](std::size_t k) -> std::optional<int32_t> {
+        const py::ssize_t bytes = source.strides(k), elements = bytes / py::ssize_t{sizeof(T)};
+        if (source.shape(k) == 1) return 1;
+        if (bytes % py::ssize_t{sizeof(T)} != 0 || elements > INT32_MAX || elements < -INT32_MAX)
+            return {};
+        return static_cast<int32_t>(elements);
+    };
+    const std::optional<int32_t> rows = ndim > 0 ? stride(0) : 1;
+    std::optional<int32_t> columns = 1;
+    // Each later dimension of more than one element must start where the one before it ends.
+    py::ssize_t next = 0;
+    bool first = true;
+    for (std::size_t k = 1; k < ndim && rows && columns; ++k) {
+        if (source.shape(k) == 1) continue;
+        if (first) {
+            columns = stride(k);
+            first = false;
+        } else if (source.strides(k) != next) {
+            return {};
+        }
+        next = source.strides(k) * source.shape(k);
+    }
+    if (!rows || !columns) return {};
+    return std::pair{*rows, *columns};
+}
+
 // An image whose class checkImage has accepted, as the kernels read it: its elements in their own
-// type, found by the kernels' element dispatch.
+// type, found by the kernels' element dispatch, where they lie (in any order and at any strides
+// that stridesInPlace accepts), else copied once into column-major storage.
 struct Image {
     py::array storage = noArray();  // keeps the elements alive while the kernel reads them
-    mexgeom::ImageView view;
+    mexgeom::ImageView view{};
 };
 
 inline Image image(const Arg& a) {
     Image im;
     im.view = {nullptr, static_cast<int32_t>(a.rows), static_cast<int32_t>(a.columns), *a.elements};
     mexgeom::withElements(im.view, [&](const auto* elements) {
-        im.storage = columnMajor<std::remove_cvref_t<decltype(*elements)>>(a);
+        using T = std::remove_cvref_t<decltype(*elements)>;
+        // The real part of a complex image is a view of every other number.
+        const py::array source = a.complex ? py::array(a.array.attr("real")) : a.array;
+        if (const auto strides = stridesInPlace<T>(source)) {
+            im.storage = source;
+            std::tie(im.view.rowStride, im.view.columnStride) = *strides;
+        } else {
+            im.storage = columnMajor<T>(a);
+        }
     });
     im.view.elements = im.storage.data();
     return im;

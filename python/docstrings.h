@@ -21,10 +21,12 @@ Arguments are read as MATLAB arrays:
 Images (X and Y of patchcorr, I of stripfilt) are float64 or uint8 as in MATLAB, or float32 or
 uint16; each value is used as the float64 it equals, never scaled, so an image of any of the four
 types gives the bits of the float64 image of the same values. Every other argument is float64.
-Arrays of either memory order and any strides are accepted. An array that is already
-column-major (Fortran order), aligned and of the element type read is used in place; any other is
-copied once per call into that layout. Results are new float64 NumPy arrays of the commands'
-shapes, in Fortran order.
+Arrays of either memory order and any strides are accepted. Images are read where they lie, in C
+order, Fortran order or at any other strides (transposed, sliced with steps, reversed), with the
+same bits in each; each function's help says what it still copies. Every other argument is used
+in place when it is a column-major (Fortran order), aligned float64 array, and copied once per
+call into that layout otherwise. Results are new float64 NumPy arrays of the commands' shapes, in
+Fortran order.
 
 A wrong element type is a TypeError and a wrong size a ValueError, each with the command's own
 message (for example "H must be a full double matrix.", "H must be 3x3 matrix."; an image of
@@ -61,10 +63,14 @@ Returns a 1 x K float64 array. A score is NaN when fewer than three window sampl
 both images (1 <= position < size - 1 along both axes, 0-based) or when either window is flat
 (weighted variance at most 1e-9); an empty u of 0 x K gives K zeros.
 
-Copies: X, Y, H, W and u are read in place when they are Fortran-ordered, aligned arrays of their
-element type (an image of any of its four); otherwise each such argument is copied once into that
-layout, keeping its type (an image of C order, such as a slice of a NumPy picture, is copied
-whole).
+Copies: X and Y are read where they lie, in C or Fortran order or at any other strides (a
+transposed, stepped or reversed view, the real part of a complex image), each of its own type.
+An image is copied once, keeping its type, only when its elements are in the other byte order,
+unaligned, a fraction of an element apart or 2^31 elements or more apart, or when an M x N x P
+array's N x P columns do not follow one another at one stride. Two images of one order (both C,
+or both Fortran) are read fastest; two of different orders, or at other strides, element by
+element. H, W and u are read in place when they are Fortran-ordered, aligned float64 arrays;
+otherwise each is copied once.
 )";
 
 inline constexpr const char* kPluckresidDoc = R"(pluckresid(x, A, T, E, *, jacobian=False)
@@ -115,9 +121,11 @@ threads  1 by default; N for up to N threads, 0 or "auto" for one per processor 
 Returns a 1 x K float64 array; NaN for a segment shorter than 0.5, one with an offset line that
 has no sample inside the image, one that reads a NaN, and one whose end points are not finite.
 
-Copies: I, h, u1 and u2 are read in place when they are Fortran-ordered, aligned arrays of their
-element type (I of any of its four); otherwise each such argument is copied once into that layout,
-keeping its type.
+Copies: I is read where it lies, in C or Fortran order or at any other strides (a transposed,
+stepped or reversed view, the real part of a complex image), fastest in C or Fortran order. It is
+copied once, keeping its type, only when its elements are in the other byte order, unaligned, a
+fraction of an element apart or 2^31 elements or more apart. h, u1 and u2 are read in place when
+they are Fortran-ordered, aligned float64 arrays; otherwise each is copied once.
 )";
 
 inline constexpr const char* kXprod3Doc = R"(xprod3(A, B=None)
