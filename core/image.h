@@ -23,7 +23,7 @@ struct ImageView {
     const void* elements;  // element (0, 0)
     int32_t rows, columns;
     Element element;
-    // In elements, below 2^31 in magnitude. Left out, they are those of column-major storage
+    // In elements, of either sign. Left out, they are those of column-major storage
     // (columnStride defaults to rows, which is set before it).
     int32_t rowStride = 1;
     int32_t columnStride = rows;

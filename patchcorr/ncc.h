@@ -1,10 +1,11 @@
 // Weighted correlation of two image windows under a homography: the kernel of patchcorr.
 //
-// Conventions: images as in image.h (column-major, element (r, c) at r + c * rows, both 0-based;
-// every element used as the double it equals, never scaled). scoreAll takes images of any element
-// type of image.h as views; ncc takes an image as its storage, a size pair {rows, columns} and an
-// element kind: 0 for doubles, any other value for uint8. Points and H use 1-based coordinates, the
-// first along the rows.
+// Conventions: images as in image.h (element (r, c), both 0-based, at rowStride r + columnStride c,
+// column-major unless the view says otherwise; every element used as the double it equals, never
+// scaled). scoreAll takes images of any element type and layout of image.h as views, each read
+// where it lies (two images of different layouts more slowly than two of one); ncc takes an image
+// as its column-major storage, a size pair {rows, columns} and an element kind: 0 for doubles, any
+// other value for uint8. Points and H use 1-based coordinates, the first along the rows.
 #pragma once
 
 #include <cstddef>

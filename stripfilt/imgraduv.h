@@ -1,8 +1,9 @@
 // The response of a one-dimensional filter applied across a line segment: the kernel of stripfilt.
 //
-// Conventions: images as in image.h (column-major, element (r, c) at r + c * rows, both 0-based;
-// every element used as the double it equals, never scaled). imgraduv takes an image as a view of
-// any element type of image.h, as its typed storage and a size pair {rows, columns}, or as its
+// Conventions: images as in image.h (element (r, c), both 0-based, at rowStride r + columnStride c,
+// column-major unless the view says otherwise; every element used as the double it equals, never
+// scaled). imgraduv takes an image as a view of any element type and layout of image.h, read where
+// it lies, as its column-major typed storage and a size pair {rows, columns}, or as its
 // storage, that size pair and an element kind: 0 for doubles, any other value for uint8. End points
 // are 0-based (row, column) positions, element (r, c) sitting at the point (r, c), except in
 // filterAll, which takes the host's 1-based ones.
