@@ -1,5 +1,6 @@
-"""bench_python.py [--build DIR] [--reps N] [--small]: the Python module against what a NumPy
-user would write instead, and against its own kernels called directly, in one run.
+"""bench_python.py [--build DIR] [--reps N] [--small] [--layouts]: the Python module against what
+a NumPy user would write instead, against its own kernels called directly, and on images in
+each memory order, in one run.
 
 1. Each function of mexgeom on the standard workloads (bench/workloads.h: 1024 x 1024 images,
    20,000 points with a 15 x 15 window, 20,000 segments of 7 taps, and of 1 and 3 taps, 10,000
@@ -9,6 +10,10 @@ user would write instead, and against its own kernels called directly, in one ru
 2. The binding's cost: tiny calls of each function (one point, one segment, one camera, one
    vector pair, one line) against the same call of its kernel from C++ (module mexgeom_bench,
    bench/python_kernels.cpp), and the standard workloads the same way.
+3. Images in C order, and in other views, against the same images in Fortran order, each read
+   where it lies: the 12,000-point patchcorr call on 512 x 512 images (a 15 x 15 window, the
+   affine map) and the 20,000 segments of stripfilt on one, in each element type. The results
+   must have the same bits or the script stops. --layouts runs this part alone.
 
 Times are medians of N runs (default 7) on one thread (but the "threads" column), wall-clock,
 runs of the things compared interleaved. DIR is the CMake build folder holding python/ and bench/
@@ -346,11 +351,52 @@ def binding_cost(reps, small):
     return rows
 
 
+def every_other(a):
+    """The same values, every other element of each row of a C-order array twice as wide."""
+    wide = np.zeros((a.shape[0], 2 * a.shape[1]), a.dtype)
+    wide[:, ::2] = a
+    return wide[:, ::2]
+
+
+# The views of an image timed against its Fortran order: NumPy's default order, a view whose
+# neighbours lie apart along both axes, and one read backwards.
+VIEWS = {"C order": np.ascontiguousarray, "every other element": every_other,
+         "reversed": lambda a: np.flip(np.flip(a).copy())}
+
+
+def layouts(reps, small):
+    """Seconds per call on images in Fortran order and on each view of VIEWS of them."""
+    import mexgeom
+
+    side, K, S, half = (64, 300, 300, 3) if small else (512, 12000, 20000, 7)
+    X, Y, W = texture(side, np.eye(3), 1), texture(side, AFFINE, 2), window(half)
+    u = np.asfortranarray(np.random.default_rng(4).uniform(1, side, (2, K)))
+    I, h = texture(side, np.eye(3), 5), np.array([-1.0, -4, -5, 0, 5, 4, 1])
+    u1, u2 = segments(side, S, 6)
+    rows = []
+    for kind, as_kind in KINDS.items():
+        Xk, Yk, Ik = as_kind(X), as_kind(Y), as_kind(I)
+        for name, call, images in [
+                (f"patchcorr {K} points", lambda a, b: mexgeom.patchcorr(a, b, AFFINE, W, u),
+                 (Xk, Yk)),
+                (f"stripfilt {S} segments", lambda a: mexgeom.stripfilt(a, h, u1, u2), (Ik,))]:
+            viewed = [tuple(view(image) for image in images) for view in VIEWS.values()]
+            fortran = call(*images)
+            if not all(call(*v).tobytes() == fortran.tobytes() for v in viewed):
+                sys.exit(f"bench_python: {name}, {kind}: a view gives other bits than Fortran order")
+            times = medians(reps, [lambda: call(*images)] +
+                            [lambda v=v: call(*v) for v in viewed])
+            rows += [(f"{name}, {kind}, {view}", times[0], t)
+                     for view, t in zip(VIEWS, times[1:])]
+    return rows
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--build", default=str(ROOT / "build" / "native"))
     parser.add_argument("--reps", type=int, default=7)
     parser.add_argument("--small", action="store_true")
+    parser.add_argument("--layouts", action="store_true")
     options = parser.parse_args()
     build = Path(options.build)
     sys.path[:0] = [str(build / "python"), str(build / "bench")]
@@ -358,7 +404,16 @@ def main():
 
     print(f"mexgeom {mexgeom.__version__} from {mexgeom.__file__}")
     print(f"Python {sys.version.split()[0]}, NumPy {np.__version__}; medians of {options.reps}")
+    if not options.layouts:
+        compare(options)
+    print("\n== images in another order or view against Fortran order (ratio: view / Fortran)")
+    print(f"{'call, element type, view':56} {'Fortran ms':>10} {'view ms':>10} {'ratio':>7}")
+    for name, fortran, view in layouts(options.reps, options.small):
+        print(f"{name:56} {1e3 * fortran:10.3f} {1e3 * view:10.3f} {view / fortran:7.3f}")
 
+
+def compare(options):
+    """Parts 1 and 2."""
     print("\n== each function against a vectorised NumPy version (ratio: NumPy time / module "
           "time)")
     print(f"{'workload':42} {'module ms':>10} {'threads ms':>11} {'NumPy ms':>10} {'ratio':>7} "
