@@ -1,24 +1,33 @@
-// The Python module mexgeom: one gateway per command, each reading as the command's MEX gateway
-// does: the count, then each input in the command's order, then the output, then one call of the
-// batch kernel with the GIL released. Arguments are converted (to column-major numbers) only after
-// every test has passed, and at most once per call; arrays.h says how. Images may hold two element
-// types more than the commands take, float32 and uint16, and their class message names all four.
+// The compiled part of the Python package mexgeom (mexgeom._core), which the package's functions
+// call once they have converted the arguments as NumPy users expect (python/mexgeom/__init__.py).
+// One gateway per command, each reading as the command's MEX gateway does: the count, then each
+// input in the command's order, then the output, then the batch kernel with the GIL released, in
+// slices between which Ctrl-C is answered (slices.h). Arguments are converted (to column-major
+// numbers) only after every test has passed, and at most once per call; arrays.h says how. Images
+// may hold two element types more than the commands take, float32 and uint16, and their class
+// message names all four.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <vector>
 
 #include "arrays.h"
 #include "cross.h"
-#include "docstrings.h"
 #include "hesse_rows.h"
 #include "imgraduv.h"
 #include "imgraduv_shares.h"
 #include "ncc.h"
 #include "ncc_shares.h"
 #include "obj.h"
+#include "slices.h"
 
 namespace pygate {
 namespace {
+
+// The slices of the calls that run on the calling thread alone: a few hundred kilobytes of
+// numbers each, so that a buffer of one slice stays in the processor's cache.
+constexpr std::size_t kCamerasPerSlice = 2048, kPairsPerSlice = 16384, kLinesPerSlice = 8192;
 
 // A wrong number of inputs, in the command's words.
 [[noreturn]] void countError(const char* message) {
@@ -107,16 +116,25 @@ py::object pluckresid(const py::args& args, const py::kwargs& kwargs) {
     if (jacobian) J = createDoubles(2 * N, 4);
 
     const Doubles xs = doubles(x), As = doubles(A), Ts = doubles(T), Es = doubles(E);
-    const auto cameras = static_cast<int32_t>(N);
     double* rp = r.mutable_data();
     double* Jp = jacobian ? J.mutable_data() : nullptr;
-    {
-        py::gil_scoped_release release;
-        if (jacobian)
-            pluckresid::objJacobian(rp, Jp, xs.data, As.data, Ts.data, Es.data, cameras);
-        else
-            pluckresid::obj(rp, xs.data, As.data, Ts.data, Es.data, cameras);
-    }
+    // In slices of cameras: a slice's end points are gathered as the kernel reads E (its first
+    // ends, then its second ends), and its Jacobian is made in a buffer and put in its rows of J.
+    const std::size_t most = std::min(N, kCamerasPerSlice);
+    std::vector<double> ends(4 * most), slope(jacobian ? 8 * most : 0);
+    sliced(N, most, most, [&](std::size_t begin, std::size_t end) {
+        const std::size_t n = end - begin;
+        std::copy_n(Es.data + 2 * begin, 2 * n, ends.data());
+        std::copy_n(Es.data + 2 * N + 2 * begin, 2 * n, ends.data() + 2 * n);
+        const double* Ai = As.data + 18 * begin;
+        const auto cameras = static_cast<int32_t>(n);
+        if (!jacobian)
+            return pluckresid::obj(rp + 2 * begin, xs.data, Ai, Ts.data, ends.data(), cameras);
+        pluckresid::objJacobian(rp + 2 * begin, slope.data(), xs.data, Ai, Ts.data, ends.data(),
+                                cameras);
+        for (std::size_t k = 0; k < 4; ++k)
+            std::copy_n(slope.data() + 2 * n * k, 2 * n, Jp + 2 * N * k + 2 * begin);
+    });
     if (jacobian) return py::make_tuple(r, J);
     return r;
 }
@@ -190,11 +208,7 @@ py::object xprod3(const py::args& args, const py::kwargs& kwargs) {
         if (!A.isFullDouble()) typeError("Input must be a full double matrix.");
         auto c = createDoubles(3, 1);
         const Doubles p = doubles(A);
-        double* out = c.mutable_data();
-        {
-            py::gil_scoped_release release;
-            xprod3::crossColumns(p.data, p.data + 3, out, 1);
-        }
+        xprod3::crossColumns(p.data, p.data + 3, c.mutable_data(), 1);
         return c;
     }
 
@@ -205,10 +219,9 @@ py::object xprod3(const py::args& args, const py::kwargs& kwargs) {
     auto C = createDoubles(3, N);
     const Doubles a = doubles(A), b = doubles(B);
     double* out = C.mutable_data();
-    {
-        py::gil_scoped_release release;
-        xprod3::crossColumns(a.data, b.data, out, N);
-    }
+    sliced(N, kPairsPerSlice, N, [&](std::size_t begin, std::size_t end) {
+        xprod3::crossColumns(a.data + 3 * begin, b.data + 3 * begin, out + 3 * begin, end - begin);
+    });
     return C;
 }
 
@@ -226,26 +239,28 @@ py::object hesseform(const py::args& args, const py::kwargs& kwargs) {
     auto Q = createDoubles(M, 3);
     const Doubles p = doubles(L);
     double* out = Q.mutable_data();
-    {
-        py::gil_scoped_release release;
-        hesseform::hesseRows(p.data, out, M);
-    }
+    // In slices of rows, each gathered into a buffer as the kernel reads it (its three columns)
+    // and put back in its rows of Q.
+    const std::size_t most = std::min(M, kLinesPerSlice);
+    std::vector<double> lines(3 * most);
+    sliced(M, most, most, [&](std::size_t begin, std::size_t end) {
+        const std::size_t n = end - begin;
+        for (std::size_t j = 0; j < 3; ++j) std::copy_n(p.data + M * j + begin, n, &lines[n * j]);
+        hesseform::hesseRows(lines.data(), lines.data(), n);
+        for (std::size_t j = 0; j < 3; ++j) std::copy_n(&lines[n * j], n, out + M * j + begin);
+    });
     return Q;
 }
 
 }  // namespace
 }  // namespace pygate
 
-PYBIND11_MODULE(mexgeom, m) {
-    namespace py = pybind11;
-    // The help texts carry their own signatures (see docstrings.h).
-    py::options options;
-    options.disable_function_signatures();
-    m.doc() = pygate::kModuleDoc;
-    m.def("patchcorr", &pygate::patchcorr, pygate::kPatchcorrDoc);
-    m.def("pluckresid", &pygate::pluckresid, pygate::kPluckresidDoc);
-    m.def("stripfilt", &pygate::stripfilt, pygate::kStripfiltDoc);
-    m.def("xprod3", &pygate::xprod3, pygate::kXprod3Doc);
-    m.def("hesseform", &pygate::hesseform, pygate::kHesseformDoc);
+PYBIND11_MODULE(_core, m) {
+    m.doc() = "The compiled gateways of the package mexgeom, whose functions call them.";
+    m.def("patchcorr", &pygate::patchcorr, "patchcorr(X, Y, H, W, u[, method], threads=1)");
+    m.def("pluckresid", &pygate::pluckresid, "pluckresid(x, A, T, E, jacobian=False)");
+    m.def("stripfilt", &pygate::stripfilt, "stripfilt(I, h, u1, u2, threads=1)");
+    m.def("xprod3", &pygate::xprod3, "xprod3(A[, B])");
+    m.def("hesseform", &pygate::hesseform, "hesseform(L)");
     m.attr("__version__") = MEXGEOM_VERSION;
 }
