@@ -6,11 +6,9 @@
 // numbers) only after every test has passed, and at most once per call; arrays.h says how. Images
 // may hold two element types more than the commands take, float32 and uint16, and their class
 // message names all four.
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
-#include <vector>
 
 #include "arrays.h"
 #include "cross.h"
@@ -25,9 +23,8 @@
 namespace pygate {
 namespace {
 
-// The slices of the calls that run on the calling thread alone: a few hundred kilobytes of
-// numbers each, so that a buffer of one slice stays in the processor's cache.
-constexpr std::size_t kCamerasPerSlice = 2048, kPairsPerSlice = 16384, kLinesPerSlice = 8192;
+// The first slice of the calls that run on the calling thread alone: some 0.1 ms of work.
+constexpr std::size_t kCamerasPerSlice = 2048, kPairsPerSlice = 16384, kLinesPerSlice = 16384;
 
 // A wrong number of inputs, in the command's words.
 [[noreturn]] void countError(const char* message) {
@@ -118,22 +115,17 @@ py::object pluckresid(const py::args& args, const py::kwargs& kwargs) {
     const Doubles xs = doubles(x), As = doubles(A), Ts = doubles(T), Es = doubles(E);
     double* rp = r.mutable_data();
     double* Jp = jacobian ? J.mutable_data() : nullptr;
-    // In slices of cameras: a slice's end points are gathered as the kernel reads E (its first
-    // ends, then its second ends), and its Jacobian is made in a buffer and put in its rows of J.
-    const std::size_t most = std::min(N, kCamerasPerSlice);
-    std::vector<double> ends(4 * most), slope(jacobian ? 8 * most : 0);
-    sliced(N, most, most, [&](std::size_t begin, std::size_t end) {
-        const std::size_t n = end - begin;
-        std::copy_n(Es.data + 2 * begin, 2 * n, ends.data());
-        std::copy_n(Es.data + 2 * N + 2 * begin, 2 * n, ends.data() + 2 * n);
+    // Cameras begin to end - 1 fill rows 2 begin to 2 end - 1 of r and J.
+    sliced(N, kCamerasPerSlice, N, [&](std::size_t begin, std::size_t end) {
+        const double* first = Es.data + 2 * begin;
+        const double* second = Es.data + 2 * N + 2 * begin;
         const double* Ai = As.data + 18 * begin;
-        const auto cameras = static_cast<int32_t>(n);
-        if (!jacobian)
-            return pluckresid::obj(rp + 2 * begin, xs.data, Ai, Ts.data, ends.data(), cameras);
-        pluckresid::objJacobian(rp + 2 * begin, slope.data(), xs.data, Ai, Ts.data, ends.data(),
-                                cameras);
-        for (std::size_t k = 0; k < 4; ++k)
-            std::copy_n(slope.data() + 2 * n * k, 2 * n, Jp + 2 * N * k + 2 * begin);
+        const auto n = static_cast<int32_t>(end - begin);
+        if (jacobian)
+            pluckresid::objJacobian(rp + 2 * begin, Jp + 2 * begin, 2 * N, xs.data, Ai, Ts.data,
+                                    first, second, n);
+        else
+            pluckresid::obj(rp + 2 * begin, xs.data, Ai, Ts.data, first, second, n);
     });
     if (jacobian) return py::make_tuple(r, J);
     return r;
@@ -239,15 +231,8 @@ py::object hesseform(const py::args& args, const py::kwargs& kwargs) {
     auto Q = createDoubles(M, 3);
     const Doubles p = doubles(L);
     double* out = Q.mutable_data();
-    // In slices of rows, each gathered into a buffer as the kernel reads it (its three columns)
-    // and put back in its rows of Q.
-    const std::size_t most = std::min(M, kLinesPerSlice);
-    std::vector<double> lines(3 * most);
-    sliced(M, most, most, [&](std::size_t begin, std::size_t end) {
-        const std::size_t n = end - begin;
-        for (std::size_t j = 0; j < 3; ++j) std::copy_n(p.data + M * j + begin, n, &lines[n * j]);
-        hesseform::hesseRows(lines.data(), lines.data(), n);
-        for (std::size_t j = 0; j < 3; ++j) std::copy_n(&lines[n * j], n, out + M * j + begin);
+    sliced(M, kLinesPerSlice, M, [&](std::size_t begin, std::size_t end) {
+        hesseform::hesseRows(p.data + begin, out + begin, end - begin, M);
     });
     return Q;
 }

@@ -85,6 +85,18 @@ TAPS = RNG.random(7) - 0.5
 LINES = (RNG.normal(size=4), RNG.normal(size=(6, 3, 9)), RNG.normal(size=(3, 4, 2)),
          100 * RNG.random((2, 9, 2)))
 
+# Calls long enough to run in several slices.
+MANY = (RNG.normal(size=4), RNG.normal(size=(6, 3, 5000)), LINES[2], 100 * RNG.random((2, 5000, 2)))
+SPREAD = np.vstack([1 + 39 * RNG.random(50000), 1 + 49 * RNG.random(50000)])
+VECTORS = RNG.normal(size=(3, 10 ** 6))
+
+
+def cross(a, b):
+    """Column k: a[:, k] x b[:, k], each component one product minus another."""
+    return np.asfortranarray(np.vstack([a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2],
+                                        a[0] * b[1] - a[1] * b[0]]))
+
+
 pc = varied(mexgeom.patchcorr, X=X5, Y=X5, H=SHIFT, W=W3, u=[[3], [3]])
 sf = varied(mexgeom.stripfilt, I=EDGE, h=[1, 0, -1], u1=[[18], [10.5]], u2=[[3], [10.5]])
 pr = varied(mexgeom.pluckresid, **LINE)
@@ -382,6 +394,24 @@ SAME = [
      lambda: _core.pluckresid(*LINES).reshape(-1)),
     ("pluckresid J is the command's 2N x 4", lambda: mexgeom.pluckresid(*LINES, jacobian=True)[1],
      lambda: _core.pluckresid(*LINES, jacobian=True)[1]),
+    # Long calls run in slices (to answer Ctrl-C between them): each item as it is alone.
+    ("pluckresid of 5000 cameras, camera by camera", lambda: np.hstack(
+        [*mexgeom.pluckresid(*MANY, jacobian=True)[1].T, mexgeom.pluckresid(*MANY)]),
+     lambda: np.hstack([*np.vstack([mexgeom.pluckresid(
+         MANY[0], MANY[1][:, :, i], MANY[2], MANY[3][:, i:i + 1], jacobian=True)[1]
+         for i in range(5000)]).T, np.hstack([mexgeom.pluckresid(
+             MANY[0], MANY[1][:, :, i], MANY[2], MANY[3][:, i:i + 1]) for i in range(5000)])])),
+    ("patchcorr of 50000 points, 1000 at a time", lambda: mexgeom.patchcorr(
+        IMAGE, IMAGE, AFFINE, WINDOW, SPREAD), lambda: np.hstack([mexgeom.patchcorr(
+            IMAGE, IMAGE, AFFINE, WINDOW, SPREAD[:, k:k + 1000]) for k in range(0, 50000, 1000)])),
+    ("stripfilt of 50000 segments, 1000 at a time", lambda: mexgeom.stripfilt(
+        IMAGE, TAPS, SPREAD, SPREAD[::-1]), lambda: np.hstack([mexgeom.stripfilt(
+            IMAGE, TAPS, SPREAD[:, k:k + 1000], SPREAD[::-1, k:k + 1000])
+            for k in range(0, 50000, 1000)])),
+    ("xprod3 of 10^6 pairs is the formula", lambda: mexgeom.xprod3(VECTORS, VECTORS[::-1]),
+     lambda: cross(VECTORS, VECTORS[::-1])),
+    ("hesseform of 10^6 lines is the formula", lambda: mexgeom.hesseform(VECTORS.T),
+     lambda: VECTORS.T / np.sqrt(VECTORS[0] ** 2 + VECTORS[1] ** 2)[:, np.newaxis]),
     # Every parameter by name.
     ("patchcorr by name", lambda: mexgeom.patchcorr(
         u=POINTS, W=WINDOW, H=AFFINE, Y=IMAGE, X=IMAGE, method="nearest", threads=2),
