@@ -46,6 +46,7 @@ Threads = Union[int, Literal["auto"], None]
 
 # The element types an image is read as, each in place when its layout allows.
 _IMAGE_TYPES = frozenset(np.dtype(t) for t in (np.float64, np.float32, np.uint16, np.uint8))
+_FLOAT64 = np.dtype(np.float64)
 
 
 def _is_sparse(value: object) -> bool:
@@ -77,6 +78,8 @@ def _real(value: object, name: str) -> object:
     """An argument of real numbers as the float64 array np.asarray(value, np.float64) gives;
     one converted from another type is made Fortran-ordered (the kernels' layout) in the same
     copy. A SciPy sparse matrix is passed on as it is, for the command's own message."""
+    if type(value) is np.ndarray and value.dtype is _FLOAT64:  # the common case, at once
+        return value
     _refuse_masked(value, name)
     if _is_sparse(value):
         return value
@@ -93,6 +96,8 @@ def _real(value: object, name: str) -> object:
 def _image(value: object, name: str) -> object:
     """An image as it is, when it is a 2-D array of one of the four element types (Python
     numbers and lists of them are float64); else the error that says what to do."""
+    if type(value) is np.ndarray and value.ndim == 2 and value.dtype in _IMAGE_TYPES:
+        return value  # the common case, at once
     _refuse_masked(value, name)
     if _is_sparse(value):
         return value
@@ -114,6 +119,12 @@ def _image(value: object, name: str) -> object:
         raise ValueError(f"{name} must be a 2-D image, not of shape {a.shape}: give it its rows "
                          f"and columns, for example np.atleast_2d({name}).")
     return a
+
+
+def _threads(threads: Threads) -> dict:
+    """threads= for the compiled part, left out when it is the default (which saves the keyword's
+    parsing in a short call)."""
+    return {} if type(threads) is int and threads == 1 else {"threads": threads}
 
 
 def patchcorr(X: npt.ArrayLike, Y: npt.ArrayLike, H: npt.ArrayLike, W: npt.ArrayLike,
@@ -151,8 +162,9 @@ def patchcorr(X: npt.ArrayLike, Y: npt.ArrayLike, H: npt.ArrayLike, W: npt.Array
     np.asfortranarray(image), made once, to avoid it). The other arguments are converted once per
     call to Fortran-ordered float64 arrays, which copies none that already is one.
     """
+    method_ = () if method is None else (method,)  # None is the five-input call
     return _core.patchcorr(_image(X, "X"), _image(Y, "Y"), _real(H, "H"), _real(W, "W"),
-                           _real(u, "u"), method, threads=threads).reshape(-1)
+                           _real(u, "u"), *method_, **_threads(threads)).reshape(-1)
 
 
 @overload
@@ -197,12 +209,11 @@ def pluckresid(x: npt.ArrayLike, A: npt.ArrayLike, T: npt.ArrayLike, E: npt.Arra
     Copies: each argument is converted once per call to a Fortran-ordered float64 array, which
     copies none that already is one.
     """
-    out = _core.pluckresid(_real(x, "x"), _real(A, "A"), _real(T, "T"), _real(E, "E"),
-                           jacobian=bool(jacobian))
+    x, A, T, E = _real(x, "x"), _real(A, "A"), _real(T, "T"), _real(E, "E")
     if jacobian:
-        r, J = out
+        r, J = _core.pluckresid(x, A, T, E, jacobian=True)
         return r.reshape(-1), J
-    return out.reshape(-1)
+    return _core.pluckresid(x, A, T, E).reshape(-1)
 
 
 def stripfilt(I: npt.ArrayLike, h: npt.ArrayLike, u1: npt.ArrayLike, u2: npt.ArrayLike, *,
@@ -237,7 +248,7 @@ def stripfilt(I: npt.ArrayLike, h: npt.ArrayLike, u1: npt.ArrayLike, u2: npt.Arr
     call to Fortran-ordered float64 arrays, which copies none that already is one.
     """
     return _core.stripfilt(_image(I, "I"), _real(h, "h"), _real(u1, "u1"), _real(u2, "u2"),
-                           threads=threads).reshape(-1)
+                           **_threads(threads)).reshape(-1)
 
 
 def xprod3(A: npt.ArrayLike, B: Optional[npt.ArrayLike] = None) -> Floats:

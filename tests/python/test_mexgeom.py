@@ -688,7 +688,10 @@ def test_a_type_checker_reads_the_annotations(tmp_path):
     lines = ["import numpy as np", "import mexgeom",
              "X = H = W = x = A = T = E = np.eye(3)"] + [code for code, _ in TYPED_CALLS]
     (tmp_path / "use.py").write_text("\n".join(lines) + "\n")
-    env = dict(os.environ, MYPYPATH=str(Path(mexgeom.__file__).parents[1]))
+    # An installed package mypy finds by itself; one on PYTHONPATH (a build tree) through MYPYPATH,
+    # which must not name a site-packages folder.
+    home = Path(mexgeom.__file__).parents[1]
+    env = dict(os.environ, **({} if home.name == "site-packages" else {"MYPYPATH": str(home)}))
     run = subprocess.run([sys.executable, "-m", "mypy", "--no-incremental", "--show-error-codes",
                           "--cache-dir", str(tmp_path / "cache"), "use.py"],
                          cwd=tmp_path, env=env, capture_output=True, text=True, timeout=600)
@@ -697,4 +700,4 @@ def test_a_type_checker_reads_the_annotations(tmp_path):
         if line.startswith("use.py:") and ": error: " in line:
             reported[int(line.split(":")[1]) - 3] = line.rsplit("[", 1)[1].rstrip("]")
     expected = {k + 1: error for k, (_, error) in enumerate(TYPED_CALLS) if error}
-    assert reported == expected, run.stdout
+    assert reported == expected, run.stdout + run.stderr
