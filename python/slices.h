@@ -71,12 +71,12 @@ void sliced(std::size_t count, std::size_t first, std::size_t most, const Slice&
 }
 
 // Runs work(begin, end) over [0, count) as sliced does, each slice shared among `threads` threads
-// as MEXGEOM_THREADS shares a command's call (on the calling thread alone when 1): the first slice
-// holds about four threads' worth of items, since itemsPerThread items take about 0.1 ms.
+// as MEXGEOM_THREADS shares a command's call (on the calling thread alone when 1). itemsPerThread
+// items take about 0.1 ms: the first slice gives each thread that much, and at least one item.
 template <typename Work>
 void shareReleased(std::size_t count, std::size_t itemsPerThread, unsigned threads,
                    const Work& work) {
-    const std::size_t first = 4 * std::max<std::size_t>(itemsPerThread, 1) * std::max(threads, 1u);
+    const std::size_t first = std::max<std::size_t>(itemsPerThread, 1) * std::max(threads, 1u);
     sliced(count, first, count, [&](std::size_t begin, std::size_t end) {
         mexgeom::forShares(
             end - begin, itemsPerThread, [threads] { return threads; },
