@@ -130,6 +130,8 @@ EXAMPLES = [
         np.zeros((2 ** 31 - 1, 1), np.uint8, order="F"), 1, [1, 1], [3, 1]), [NAN]),
     ("xprod3 B=None is the one-input form",
      lambda: mexgeom.xprod3([[1, 0], [0, 1], [0, 0]], B=None), [[0.0], [0], [1]]),
+    ("_core.xprod3 B=None is the one-input form",
+     lambda: _core.xprod3(np.array([[1.0, 0], [0, 1], [0, 0]]), B=None), [[0.0], [0], [1]]),
     ("xprod3 two 1-D vectors are columns", lambda: mexgeom.xprod3([1, 0, 0], [0, 1, 0]),
      [[0.0], [0], [1]]),
     ("xprod3 empty 0 x 5 x 2", lambda: mexgeom.xprod3(np.zeros((0, 5, 2))), np.zeros((0, 10))),
