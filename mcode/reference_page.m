@@ -15,8 +15,8 @@ function file = reference_page(name)
 %   Errors: "name must be the name of a page: ...", listing them.
 %
 %   Example
-%     [~, page] = fileparts(reference_page('patchcorr'));
-%     page                                  % page = 'patchcorr'
+%     exist(reference_page('patchcorr'), 'file')   % 2
+%     reference_page                        % lists the pages and their folder
 %
 %   See also PATCHCORR, PLUCKRESID, STRIPFILT, XPROD3, HESSEFORM,
 %   CAMERA_LINE_MATRICES, XY_TO_ROWCOL.

@@ -22,7 +22,8 @@ function H = xy_homography_to_rowcol(Hxy, origin)
 %   Example
 %     Hxy = [1 0 2; 0 1 0.5; 0 0 1];          % 2 pixels along x, half a pixel along y
 %     xy_homography_to_rowcol(Hxy)            % [1 0 0.5; 0 1 2; 0 0 1]
-%     xy_homography_to_rowcol(diag([2 2 1]))  % [2 0 -1; 0 2 -1; 0 0 1]: the same first pixel
+%     % twice the size, about the first pixel:
+%     xy_homography_to_rowcol(diag([2 2 1]))  % [2 0 -1; 0 2 -1; 0 0 1]
 %
 %   Reference: conversions.md in the doc folder installed with the commands
 %   (reference_page conversions prints it and where it lies).
