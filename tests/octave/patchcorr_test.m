@@ -147,11 +147,24 @@
 %!          nnz(isnan(s)), sprintf('%.1e', max(abs(back - s0)))};
 %!   assert(got, cases(i, 2:end));
 %! end
+%! % the rule: about 2e-16 (m/s)^2, at most 1.2e-15 (m/s)^2, m and s the mean and standard
+%! % deviation of a window's values
+%! values = interp2(A, pts(2, :) + dc(:), pts(1, :) + dr(:));
+%! ratios = [];
+%! for offset = [1e3 1e4 1e5]
+%!   s = patchcorr(A + offset, B + offset, Hs, V, pts);
+%!   ratios(end + 1, :) = abs(s - s0) ./ ((offset + mean(values)) ./ std(values, 1)) .^ 2;
+%! end
+%! assert(sprintf('%.0e %.1e', median(ratios(:)), max(ratios(:))), '2e-16 1.2e-15');
 %! % scaled images: the flat-window limit 1e-9 is absolute; the variances' product overflows
 %! % beyond about 1e77 (score 0), the squares beyond about 1e154 (NaN)
 %! for scale = {1e-3, 0, 1523; 1e100, 2000, 0; 1e154, 0, 2000}'
 %!   s = patchcorr(A * scale{1}, B * scale{1}, Hs, V, pts);
 %!   assert([nnz(s == 0), nnz(isnan(s))], [scale{2:3}]);
+%! end
+%! % in between, scale changes the scores by rounding alone
+%! for scale = [1e-2 1e76]
+%!   assert(sprintf('%.0e', max(abs(patchcorr(A * scale, B * scale, Hs, V, pts) - s0))), '1e-12');
 %! end
 %! % uint8 images are far from the limits: the scores of the images less 128, to 1e-12
 %! s = patchcorr(uint8(255 * A), uint8(255 * B), Hs, V, pts);
