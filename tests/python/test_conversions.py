@@ -1,6 +1,7 @@
 """The conversions of mexgeom (cameras to pluckresid's A, points to its x and T and back, (x, y)
-points and homographies to (row, column)) as a user imports them, with the commands they feed;
-and the precision limits that python/README.md documents."""
+points and homographies to (row, column)) as a user imports them, with the commands they feed:
+what is Python's own (layouts, messages), the bits of the Octave helpers, and the limits that
+python/README.md documents. tests/octave/conversions_test.m holds the full cases."""
 
 import doctest
 import os
@@ -93,39 +94,6 @@ def test_cameras_see_the_line_of_two_points():
     assert mexgeom.camera_line_matrices(np.zeros((0, 3, 4))).shape == (6, 3, 0)
 
 
-@pytest.mark.parametrize("name, P, Q, start_P, start_Q", [
-    ("two points", P0, Q0, np.append(P0, 1), np.append(Q0, 1)),
-    ("homogeneous, any w", -2 * np.append(P0, 1), 0.5 * np.append(Q0, 1), np.append(P0, 1),
-     np.append(Q0, 1)),
-    ("a point and a direction", P0, np.append(3 * (Q0 - P0), 0), np.append(P0, 1),
-     np.append((Q0 - P0) / np.linalg.norm(Q0 - P0), 0)),
-    ("a direction and a point", np.append(P0 - Q0, 0), Q0,
-     np.append((P0 - Q0) / np.linalg.norm(Q0 - P0), 0), np.append(Q0, 1)),
-    ("along the z axis", [1, 2, 3.0], [0, 0, -2.0, 0], [1, 2, 3.0, 1], [0, 0, -1.0, 0]),
-])
-def test_x_zero_of_line_basis_is_the_line(name, P, Q, start_P, start_Q):
-    cameras = ring_of_cameras()
-    start_P, start_Q = np.asarray(start_P, float), np.asarray(start_Q, float)
-    x, T = mexgeom.line_basis(P, Q)
-    assert np.array_equal(x, np.zeros(4)) and T.shape == (3, 4, 2) and T.flags.f_contiguous
-    np.testing.assert_allclose(T[0].T, [start_P, start_Q], atol=4e-16)
-    B = T[1:, :3, 0]
-    np.testing.assert_allclose(B @ B.T, np.eye(2), atol=4e-16)
-    finite = start_P if start_P[3] else start_Q
-    if start_P[3] and start_Q[3]:
-        along = start_Q[:3] - start_P[:3]
-    else:
-        along = (start_Q if start_P[3] else start_P)[:3]
-    np.testing.assert_allclose(B @ along, 0, atol=1e-15)
-    assert np.array_equal(T[1:, :, 1], T[1:, :, 0]) and not T[1:, 3].any()
-    E = segments(cameras, finite[:3] + 0.3 * along, finite[:3] - 0.2 * along)
-    r = mexgeom.pluckresid(x, mexgeom.camera_line_matrices(cameras), T, E)
-    np.testing.assert_allclose(r, 0, atol=1e-9)
-    # and line_points gives the points back
-    for got, want in zip(mexgeom.line_points(x, T), (start_P, start_Q)):
-        np.testing.assert_allclose(got, want, atol=4e-16)
-
-
 def test_a_line_fit_from_cameras_and_two_rough_points():
     cameras = ring_of_cameras()
     A = mexgeom.camera_line_matrices(cameras)
@@ -140,40 +108,6 @@ def test_a_line_fit_from_cameras_and_two_rough_points():
     d = (Q0 - P0) / np.linalg.norm(Q0 - P0)
     for point in mexgeom.line_points(x, T):
         assert point[3] == 1 and np.linalg.norm(np.cross(point[:3] - P0, d)) < 1e-8
-
-
-def smooth_texture(x, y):
-    """tests/octave/smooth_texture.m: bumps of radius about 2 on a jittered grid of 4 units."""
-    v = np.zeros(np.shape(x))
-    k = 0
-    for i in range(18):
-        for j in range(18):
-            k += 1
-            cx = 4 * i - 2 + (k * 37 % 7) / 3
-            cy = 4 * j - 2 + (k * 53 % 5) / 2
-            a = (k * 7919 % 97) / 97 - 0.5
-            v = v + a / (1 + ((x - cx) ** 2 + (y - cy) ** 2) / 3)
-    return v
-
-
-def test_xy_frames_the_documented_scores_of_each_mistake():
-    rows, cols = np.mgrid[0:64, 0:64].astype(float)            # 0-based: y, x
-    X = np.asfortranarray(smooth_texture(cols, rows))
-    Hxy = np.array([[1.1, 0.1, 2.5], [-0.1, 1.05, -1.25], [2e-4, -1e-4, 1]])
-    g = np.linalg.solve(Hxy, np.vstack([cols.ravel(order="F"), rows.ravel(order="F"),
-                                        np.ones(64 * 64)]))
-    Y = np.asfortranarray(smooth_texture(g[0] / g[2], g[1] / g[2]).reshape(64, 64, order="F"))
-    gx, gy = np.meshgrid(np.arange(8.0, 53, 4), np.arange(8.0, 53, 4), indexing="ij")
-    xy = np.column_stack([gx.ravel(order="F"), gy.ravel(order="F")])
-    dr, dc = np.meshgrid(np.arange(-3.0, 4), np.arange(-3.0, 4), indexing="ij")
-    W = np.vstack([dr.ravel(order="F"), dc.ravel(order="F"), np.ones(49)])
-    right = mexgeom.patchcorr(X, Y, mexgeom.xy_homography_to_rowcol(Hxy), W,
-                              mexgeom.xy_to_rowcol(xy))
-    one_based = mexgeom.patchcorr(X, Y, mexgeom.xy_homography_to_rowcol(Hxy, 1), W,
-                                  mexgeom.xy_to_rowcol(xy, 1))
-    unswapped = mexgeom.patchcorr(X, Y, Hxy, W, np.ascontiguousarray(xy.T))
-    medians = [np.median(s) for s in (right, one_based, unswapped)]
-    assert np.round(np.multiply(medians, 1e4)).tolist() == [9986, 9926, -2494]
 
 
 @pytest.mark.parametrize("origin", [0, 1, 0.5, -3])
@@ -245,26 +179,3 @@ def test_the_same_numbers_as_the_octave_helpers(octave_helpers):
 ])
 def test_documented_limits(call, expected):
     np.testing.assert_array_equal(call(), expected)
-
-
-def test_documented_patchcorr_offsets():
-    rows, cols = np.mgrid[1:65, 1:65].astype(float)
-
-    def image(p, q):
-        return np.asfortranarray(0.5 + 0.25 * smooth_texture(q - 1, p - 1))
-
-    A = image(rows, cols)
-    B = image(rows - 0.125 * (cols + 2.25) - 1.5, cols + 2.25)
-    H = [[1, 0.125, 1.5], [0, 1, -2.25], [0, 0, 1]]
-    k = np.arange(1, 2001)
-    a, b = k * 0.6180339887498949, k * 0.7548776662466927
-    u = 8 + 48 * np.vstack([a - np.floor(a), b - np.floor(b)])
-    dr, dc = np.meshgrid(np.arange(-3.0, 4), np.arange(-3.0, 4), indexing="ij")
-    W = np.vstack([dr.ravel(order="F"), dc.ravel(order="F"), np.ones(49)])
-    s0 = mexgeom.patchcorr(A, B, H, W, u)
-    s = mexgeom.patchcorr(A + 1e5, B + 1e5, H, W, u)
-    assert (f"{np.abs(s - s0).max():.1e}", int((s > 1).sum()), f"{s.max():.4g}") == \
-        ("3.4e-02", 906, "1.025")
-    assert (mexgeom.patchcorr(A * 1e100, B * 1e100, H, W, u) == 0).all()
-    offset = mexgeom.patchcorr((A + 1e5) - 1e5, (B + 1e5) - 1e5, H, W, u)
-    assert f"{np.abs(offset - s0).max():.1e}" == "7.5e-12"
