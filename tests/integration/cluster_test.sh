@@ -50,6 +50,7 @@ stop() {
         done
         kill -KILL -- "-$group" 2>/dev/null || true
         echo "stopped the server and its workers (process group $group)"
+        rm -f "$pidfile"
         local log
         while read -r log; do
             if [ -s "$log" ]; then
