@@ -13,9 +13,9 @@ function u = xy_to_rowcol(xy, origin)
 %   U = [XY(:, 2)'; XY(:, 1)'] + 1 - ORIGIN.
 %
 %   Why 0 by default: (x, y) points mostly come from 0-based tools, and
-%   there the wrong frame fails quietly: a point one pixel off still scores
-%   near the right answer (0.9875 instead of 0.9926 in the test of this
-%   function), so no one can tell from the answer.
+%   there the wrong frame fails quietly: one pixel off, a homography still
+%   scored 0.9926 where the right frame scored 0.9986 (conversions.md), so
+%   no one can tell from the answer.
 %
 %   A 2 x 2 XY is two points, one per row. The scores of PATCHCORR and
 %   STRIPFILT come in the order of the points: they need no conversion back.
