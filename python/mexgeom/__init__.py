@@ -37,9 +37,13 @@ import numpy as np
 import numpy.typing as npt
 
 from . import _core
+from .conversions import (camera_line_matrices, line_basis, line_points, rowcol_homography_to_xy,
+                          rowcol_to_xy, xy_homography_to_rowcol, xy_to_rowcol)
 
 __version__: str = _core.__version__
-__all__ = ["patchcorr", "pluckresid", "stripfilt", "xprod3", "hesseform"]
+__all__ = ["patchcorr", "pluckresid", "stripfilt", "xprod3", "hesseform", "camera_line_matrices",
+           "line_basis", "line_points", "xy_to_rowcol", "rowcol_to_xy", "xy_homography_to_rowcol",
+           "rowcol_homography_to_xy"]
 
 Floats = npt.NDArray[np.float64]
 Threads = Union[int, Literal["auto"], None]
