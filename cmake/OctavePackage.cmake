@@ -16,7 +16,8 @@ file(GLOB helper_files ${CMAKE_CURRENT_LIST_DIR}/../mcode/*.m)
 file(GLOB doc_pages ${CMAKE_CURRENT_LIST_DIR}/../doc/*.md)
 
 # octave_commands: every command built in this configuration, for Octave, with its help file;
-# beside them the helpers, and the reference pages in doc/ (where reference_page looks).
+# beside them the helpers, and the reference pages in doc/ (where reference_page looks), which
+# every build of the tree copies, since the Python tests compare the helpers with Octave's.
 get_property(mex_commands GLOBAL PROPERTY MEX_COMMANDS)
 list(TRANSFORM mex_commands APPEND _octave OUTPUT_VARIABLE octave_targets)
 set(octave_output ${CMAKE_BINARY_DIR}/octave)
@@ -29,7 +30,7 @@ add_custom_command(OUTPUT ${helpers_stamp}
   DEPENDS ${helper_files} ${doc_pages}
   COMMENT "Octave helpers and reference pages"
   VERBATIM)
-add_custom_target(octave_helpers DEPENDS ${helpers_stamp})
+add_custom_target(octave_helpers ALL DEPENDS ${helpers_stamp})
 add_custom_target(octave_commands)
 add_dependencies(octave_commands ${octave_targets} octave_helpers)
 
