@@ -21,14 +21,17 @@ stops: OpenCV's scores within 5e-3 of the module's (its bilinear interpolation p
 a grid of 1/32 pixel), map_coordinates' responses within 1e-9 relative, the fits within 1e-6 in
 each parameter and 1e-9 relative in the final cost.
 
-Times are medians of N runs (default 7), wall-clock, the things compared interleaved; everything
-on one thread (cv2.setNumThreads(1)) but the "threads" columns, where OpenCV uses its default
-thread count and the module threads="auto". DIR is the CMake build folder holding python/
-(default build/native). --small runs tiny workloads, to check the script itself.
+Times are medians of N runs (default 7), the things compared interleaved; everything on one
+thread (cv2.setNumThreads(1)) and timed by the process's CPU time, which other programs on a
+shared machine do not stretch as they do wall-clock time, but the "threads" columns: wall-clock,
+OpenCV on its default thread count and the module with threads="auto". DIR is the CMake build
+folder holding python/ (default build/native). --small runs tiny workloads, to check the script
+itself.
 """
 
 import argparse
 import sys
+import time
 from pathlib import Path
 
 import numpy as np
@@ -129,7 +132,8 @@ def compare_opencv(reps, small):
                 lambda: mexgeom.patchcorr(X, Y, PERSPECTIVE, W, u),
                 lambda: mexgeom.patchcorr(XF, YF, PERSPECTIVE, W, u),
                 lambda: opencv_dense(cv2, X, Y, Hcv, n, u),
-                (lambda: opencv_per_point(cv2, X, Y, Hcv, n, u)) if K <= per_point_limit else None])
+                (lambda: opencv_per_point(cv2, X, Y, Hcv, n, u)) if K <= per_point_limit else None],
+                time.process_time)
             cv2.setNumThreads(-1)  # OpenCV's default
             threads = medians(reps, [
                 lambda: mexgeom.patchcorr(X, Y, PERSPECTIVE, W, u, threads="auto"),
@@ -140,10 +144,16 @@ def compare_opencv(reps, small):
 
 
 def crossover(K, module, dense):
-    """The point count at which the module's time, a straight line fitted to its times against
-    the point counts, reaches the dense pipeline's (the median of its times)."""
-    slope, intercept = np.polyfit(K, module, 1)
-    return (np.median(dense) - intercept) / slope
+    """The point count at which the dense pipeline's time over the module's falls through 1,
+    interpolated between the two measured counts about it on logarithmic scales (None when it
+    does not fall through 1 between the first count and the last)."""
+    ratio = np.log(np.array(dense) / np.array(module))
+    below = np.flatnonzero(ratio < 0)
+    if below.size == 0 or below[0] == 0:
+        return None
+    i = below[0]
+    lo, hi = np.log(K[i - 1]), np.log(K[i])
+    return float(np.exp(lo + (hi - lo) * ratio[i - 1] / (ratio[i - 1] - ratio[i])))
 
 
 # ---- SciPy: what a Python user writes for a strip filter ---------------------------------------
@@ -218,12 +228,17 @@ def compare_scipy(reps, small):
                         "map_coordinates"),
                   agree(np.ravel(stripfilt_scipy_loop(I, h, u1, u2)), np.ravel(want),
                         "map_coordinates per segment"))
-        rows.append((f"stripfilt, {h.size} taps", err, *medians(reps, [
+        module, fortran, one_call, loop = medians(reps, [
             lambda: mexgeom.stripfilt(I, h, u1, u2),
             lambda: mexgeom.stripfilt(IF, h, u1, u2),
-            lambda: mexgeom.stripfilt(I, h, u1, u2, threads="auto"),
             lambda: stripfilt_scipy(I, h, u1, u2),
-            lambda: stripfilt_scipy_loop(I, h, u1, u2)])))
+            lambda: stripfilt_scipy_loop(I, h, u1, u2)], time.process_time)
+        # With threads, wall-clock time, against SciPy's one call timed alike.
+        threads, one_call_wall = medians(reps, [
+            lambda: mexgeom.stripfilt(I, h, u1, u2, threads="auto"),
+            lambda: stripfilt_scipy(I, h, u1, u2)])
+        rows.append((f"stripfilt, {h.size} taps", err, module, fortran, one_call, loop, threads,
+                     one_call_wall))
     return rows, side, S
 
 
@@ -301,7 +316,7 @@ def compare_least_squares(reps, small):
             sys.exit(f"bench_alternatives: the fits of {N} cameras differ: {dx} in x, "
                      f"{dcost} in the cost")
         rows.append((N, rms, dx, dcost, [(r.nfev, r.njev) for r in results],
-                     medians(reps, fits)))
+                     medians(reps, fits, time.process_time)))
     return rows
 
 
@@ -318,12 +333,13 @@ def main():
     import mexgeom
     import scipy
 
-    print(f"mexgeom {mexgeom.__version__} from {mexgeom.__file__}")
+    print(f"mexgeom {getattr(mexgeom, '__version__', '')} from {mexgeom.__file__}")
     print(f"Python {sys.version.split()[0]}, NumPy {np.__version__}, OpenCV {cv2.__version__}, "
           f"SciPy {scipy.__version__}; medians of {options.reps}")
 
     print("\n== patchcorr against OpenCV (ratio: OpenCV's time / the module's on C-order "
-          "images; the\n   module's \"F\" column on Fortran-order copies made beforehand)")
+          "images; the\n   module's \"F\" column on Fortran-order copies made beforehand; "
+          "CPU time, but wall-clock after the |)")
     rows = compare_opencv(options.reps, options.small)
     print(f"{'image':>9} {'points':>8} {'module ms':>10} {'F ms':>8} {'dense ms':>9} "
           f"{'per pt ms':>10} {'dense':>7} {'per pt':>7} | {'threads: module':>15} "
@@ -347,22 +363,25 @@ def main():
                  [row[4][2] for row in same]),
                 ("threads", [row[5][0] for row in same], [row[5][1] for row in same])]:
             at = crossover(K, module, dense)
-            print(f"crossover, {side} x {side}, {label}: the dense pipeline is faster above "
-                  f"{at:,.0f} points ({100 * at / side ** 2:.1f} % of the pixels)")
+            print(f"crossover, {side} x {side}, {label}: " + (
+                f"the dense pipeline is faster above {at:,.0f} points "
+                f"({100 * at / side ** 2:.1f} % of the pixels)" if at else
+                "the ratio does not fall through 1 between the first point count and the last"))
 
     print("\n== stripfilt against scipy.ndimage.map_coordinates (ratio: SciPy's time / the "
-          "module's)")
+          "module's; CPU time,\n   but wall-clock for the module's threads and their ratio to "
+          "SciPy's one call)")
     rows, side, S = compare_scipy(options.reps, options.small)
     print(f"{S} segments of 10 to 100 pixels inside a {side} x {side} float64 image")
     print(f"{'workload':20} {'module ms':>10} {'F ms':>8} {'threads ms':>11} {'one call ms':>12} "
           f"{'per seg ms':>11} {'ratio':>7} {'per seg':>8} {'threads':>8}  max |difference|")
-    for name, err, module, fortran, threads, one_call, loop in rows:
+    for name, err, module, fortran, one_call, loop, threads, one_call_wall in rows:
         print(f"{name:20} {1e3 * module:10.2f} {1e3 * fortran:8.2f} {1e3 * threads:11.2f} "
               f"{1e3 * one_call:12.1f} {1e3 * loop:11.1f} {one_call / module:7.1f} "
-              f"{loop / module:8.1f} {one_call / threads:8.1f}  {err:.2g}")
+              f"{loop / module:8.1f} {one_call_wall / threads:8.1f}  {err:.2g}")
 
     print("\n== pluckresid in scipy.optimize.least_squares (ratio: time of the fit with "
-          "least_squares'\n   own differences / with the module's Jacobian)")
+          "least_squares'\n   own differences / with the module's Jacobian; CPU time)")
     print(f"{'cameras':>8} {'our J ms':>9} {'2-point ms':>11} {'NumPy ms':>9} {'ratio':>7} "
           f"{'NumPy':>7}  evaluations (nfev, njev)          rms at truth  max |dx|, |dcost|")
     for N, rms, dx, dcost, evaluations, (ours, differences, numpy_) in \
