@@ -16,10 +16,11 @@ against what a Python user picks instead (OpenCV, SciPy), on the same data in on
    Jacobian, against the same residuals with least_squares' own differences ("2-point"), and
    against residuals in NumPy (bench_python.py's) with its differences.
 
-Every pair compared must give the same answers within the tolerances printed, or the script
-stops: OpenCV's scores within 1e-2 of the module's (its bilinear interpolation places samples on
-a grid of 1/32 pixel; the smaller the window, the more that moves a score), map_coordinates' responses within 1e-9 relative, the fits within 1e-6 in
-each parameter and 1e-9 relative in the final cost.
+Every pair compared must give the same answers within these tolerances, or the script stops:
+OpenCV's scores within 1e-3 of the module's at half of the points and within 1e-2 at 99 % of them
+(its bilinear interpolation places samples on a grid of 1/32 pixel), the same NaN scores,
+map_coordinates' responses within 1e-9 relative, the fits within 1e-6 in each parameter and 1e-9
+relative in the final cost. The largest and median differences are printed.
 
 Times are medians of N runs (default 7), the things compared interleaved; everything on one
 thread (cv2.setNumThreads(1)) and timed by the process's CPU time, which other programs on a
@@ -87,17 +88,23 @@ def opencv_per_point(cv2, X, Y, Hcv, n, u):
     return scores
 
 
-def close(got, want, what, tolerance):
+def close(got, want, what):
     """The largest and the median |difference| of two score lists, which must have the same NaN
-    pattern and differ by at most tolerance."""
+    pattern and differ by at most 1e-3 at half of the points and 1e-2 at 99 % of them. (OpenCV's
+    sampling error moves a score the more, the smaller and flatter the window: a few of 7 x 7
+    windows move by more than 1e-2, while a wrong window or map moves most scores by 0.1 or
+    more.)"""
     got, want = np.ravel(got), np.ravel(want)
     if not np.array_equal(np.isnan(got), np.isnan(want)):
         sys.exit(f"bench_alternatives: {what}: the NaN scores differ")
     difference = np.abs(got - want)[~np.isnan(want)]
-    largest = float(np.max(difference, initial=0))
-    if largest > tolerance:
-        sys.exit(f"bench_alternatives: {what}: the scores differ by up to {largest}")
-    return largest, float(np.median(difference)) if difference.size else 0.0
+    if difference.size == 0:
+        return 0.0, 0.0
+    median, most = np.percentile(difference, [50, 99])
+    if median > 1e-3 or most > 1e-2:
+        sys.exit(f"bench_alternatives: {what}: the scores differ by {median} (median) and "
+                 f"{most} (99th percentile)")
+    return float(np.max(difference)), float(median)
 
 
 def compare_opencv(reps, small, n):
@@ -122,11 +129,10 @@ def compare_opencv(reps, small, n):
             # K points of those in random order, or all of them in raster order.
             u = valid if K == every else valid[:, rng.choice(every, K, replace=False)]
             scores = mexgeom.patchcorr(X, Y, PERSPECTIVE, W, u)
-            errors = [close(opencv_dense(cv2, X, Y, Hcv, n, u), scores, "warp and box filters",
-                            1e-2)]
+            errors = [close(opencv_dense(cv2, X, Y, Hcv, n, u), scores, "warp and box filters")]
             if K <= per_point_limit:
                 errors.append(close(opencv_per_point(cv2, X, Y, Hcv, n, u), scores,
-                                    "matchTemplate per point", 1e-2))
+                                    "matchTemplate per point"))
             cv2.setNumThreads(1)
             one = medians(reps, [
                 lambda: mexgeom.patchcorr(X, Y, PERSPECTIVE, W, u),
