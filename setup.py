@@ -1,4 +1,5 @@
-"""The Python module mexgeom, built by this project's CMake build (target mexgeom_python).
+"""The Python package mexgeom: the Python files of python/mexgeom and its compiled part
+mexgeom._core, built by this project's CMake build (target mexgeom_python).
 
 pip runs it (see pyproject.toml); the CMake build folder and setuptools' own files go under
 build/pip, beside the presets' build folders. CMAKE_BUILD_PARALLEL_LEVEL sets the build's jobs
@@ -31,7 +32,7 @@ class CMakeBuild(build_ext):
         jobs = os.environ.get("CMAKE_BUILD_PARALLEL_LEVEL", "2")
         subprocess.run(["cmake", "--build", str(build), "--target", "mexgeom_python", "-j", jobs],
                        check=True)
-        built = build / "python" / Path(self.get_ext_filename(ext.name)).name
+        built = build / "python" / "mexgeom" / Path(self.get_ext_filename(ext.name)).name
         target = Path(self.get_ext_fullpath(ext.name))
         target.parent.mkdir(parents=True, exist_ok=True)
         shutil.copyfile(built, target)
@@ -45,10 +46,10 @@ def version():
 WORK.mkdir(parents=True, exist_ok=True)
 setup(
     version=version(),
-    # The extension alone: none of the tree's folders is a Python package.
-    packages=[],
-    py_modules=[],
-    ext_modules=[Extension("mexgeom", sources=[])],
+    packages=["mexgeom"],
+    package_dir={"mexgeom": "python/mexgeom"},
+    package_data={"mexgeom": ["py.typed"]},
+    ext_modules=[Extension("mexgeom._core", sources=[])],
     cmdclass={"build_ext": CMakeBuild},
     options={"build": {"build_base": str(WORK)}, "egg_info": {"egg_base": str(WORK)}},
 )

@@ -4,17 +4,35 @@
 #   pkg load mexgeom
 # The tarball holds the package files of packaging/octave (DESCRIPTION, COPYING, INDEX and the
 # Makefile with which pkg builds the MEX files), src/ with the sources of every command in a
-# folder of its own beside src/core and src/host, and inst/ with the help files.
+# folder of its own beside src/core and src/host, inst/ with the help files and the .m helpers of
+# mcode/, and doc/ with the reference pages, which pkg install puts in the package's folder.
 # Included after every command's folder, so that MEX_COMMANDS lists them all.
 if(NOT MKOCTFILE)
   return()
 endif()
 
-# octave_commands: every command built in this configuration, for Octave, with its help file.
+# The .m helpers over the commands and the reference pages, which their help texts point at.
+file(GLOB helper_files ${CMAKE_CURRENT_LIST_DIR}/../mcode/*.m)
+file(GLOB doc_pages ${CMAKE_CURRENT_LIST_DIR}/../doc/*.md)
+
+# octave_commands: every command built in this configuration, for Octave, with its help file;
+# beside them the helpers, and the reference pages in doc/ (where reference_page looks), which
+# every build of the tree copies, since the Python tests compare the helpers with Octave's.
 get_property(mex_commands GLOBAL PROPERTY MEX_COMMANDS)
 list(TRANSFORM mex_commands APPEND _octave OUTPUT_VARIABLE octave_targets)
+set(octave_output ${CMAKE_BINARY_DIR}/octave)
+set(helpers_stamp ${CMAKE_BINARY_DIR}/octave-helpers.stamp)
+add_custom_command(OUTPUT ${helpers_stamp}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${octave_output}/doc
+  COMMAND ${CMAKE_COMMAND} -E copy ${helper_files} ${octave_output}
+  COMMAND ${CMAKE_COMMAND} -E copy ${doc_pages} ${octave_output}/doc
+  COMMAND ${CMAKE_COMMAND} -E touch ${helpers_stamp}
+  DEPENDS ${helper_files} ${doc_pages}
+  COMMENT "Octave helpers and reference pages"
+  VERBATIM)
+add_custom_target(octave_helpers ALL DEPENDS ${helpers_stamp})
 add_custom_target(octave_commands)
-add_dependencies(octave_commands ${octave_targets})
+add_dependencies(octave_commands ${octave_targets} octave_helpers)
 
 set(package_source ${CMAKE_CURRENT_LIST_DIR}/../packaging/octave)
 set(package_name mexgeom-${PROJECT_VERSION})
@@ -65,18 +83,21 @@ foreach(command ${mex_commands})
   endif()
 endforeach()
 file(CONFIGURE OUTPUT ${package_work}/commands.mk CONTENT "${rules}")
-list(APPEND inputs ${package_work}/commands.mk ${core_files} ${host_files})
+list(APPEND inputs ${package_work}/commands.mk ${core_files} ${host_files} ${helper_files}
+  ${doc_pages})
 
 add_custom_command(OUTPUT ${package_tarball}
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${package_stage}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${package_stage}/src/core ${package_stage}/src/host
-    ${package_stage}/inst
+    ${package_stage}/inst ${package_stage}/doc
   COMMAND ${CMAKE_COMMAND} -E copy ${package_work}/DESCRIPTION ${package_source}/COPYING
     ${package_source}/INDEX ${package_stage}
   COMMAND ${CMAKE_COMMAND} -E copy ${package_source}/Makefile ${package_work}/commands.mk
     ${package_stage}/src
   COMMAND ${CMAKE_COMMAND} -E copy ${core_files} ${package_stage}/src/core
   COMMAND ${CMAKE_COMMAND} -E copy ${host_files} ${package_stage}/src/host
+  COMMAND ${CMAKE_COMMAND} -E copy ${helper_files} ${package_stage}/inst
+  COMMAND ${CMAKE_COMMAND} -E copy ${doc_pages} ${package_stage}/doc
   ${stage_commands}
   COMMAND ${CMAKE_COMMAND} -E tar czf ${package_tarball} ${package_name}
   WORKING_DIRECTORY ${package_work}

@@ -12,6 +12,10 @@
 % The commands start no threads of their own (MEXGEOM_THREADS unset), so the processes of 2 and
 % 3, one per processor, do not compete with threads for the processors.
 %
+% Each server writes an error log in its machine's /tmp, octave_error-HOST.log and one
+% octave_error-HOST_ID.log per connection, at paths of its own; after a clean run they are empty.
+% Remove them once the server is stopped (see doc/parallel.md).
+%
 % The cluster part runs when MEXGEOM_CLUSTER_HOSTS names the server machines, separated by commas
 % (127.0.0.1 for a server on this machine). The servers must find the built commands:
 % MEXGEOM_CLUSTER_MEXDIR names their folder on the servers (default: the folder of the commands
@@ -96,6 +100,13 @@ unwind_protect
   remote = netcellfun(conns, score, X, Y, H, 'UniformOutput', false);
   t = toc;
 unwind_protect_cleanup
+  % Each server keeps the worker processes of its parcellfun until told otherwise; ended by the
+  % closing connection instead, they write "could not read variable" into the server's error log
+  % (/tmp/octave_error-HOST_ID.log). Ending them first leaves that log empty.
+  try
+    reval('parcellfun_set_nproc(0);', conns(2:end));
+  catch
+  end_try_catch
   sclose(conns);
 end_unwind_protect
 if ~isequaln(remote, plain)

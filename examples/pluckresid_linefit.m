@@ -3,7 +3,9 @@
 % Six synthetic cameras look at a 3D line; in each image a segment of the line is measured by its
 % two end points. Gauss-Newton steps driven by the residuals and the Jacobian of pluckresid move a
 % wrong initial line onto the measured segments, once with exact end points and once with end
-% points disturbed by noise of 0.5 pixels. Prints the residual norm per iteration and writes
+% points disturbed by noise of 0.5 pixels. The helpers set the fit up: camera_line_matrices turns
+% the 3 x 4 cameras into pluckresid's A, line_basis two points of the initial line into its x and
+% T, and line_points the fitted x back into two points. Prints the residual norm per iteration and writes
 % build/pluckresid_linefit.png: the residual norm per iteration, and camera 1's image with the
 % measured segment and the line before and after the fit.
 %
@@ -16,6 +18,9 @@ if exist('pluckresid') ~= 3   % not on the path: take those of the builds in thi
     if isfolder(build{1}), addpath(build{1}); end
   end
 end
+if exist('camera_line_matrices') ~= 2   % the helpers: those of this tree
+  addpath(fullfile(root, 'mcode'));
+end
 outdir = getenv('MEXGEOM_EXAMPLES_OUTPUT');
 if isempty(outdir)
   outdir = fullfile(root, 'build');
@@ -23,20 +28,10 @@ end
 rand('state', 1);
 randn('state', 1);
 
-% The transposed line projection matrix of a 3 x 4 camera C, one slice of pluckresid's A. With
-% the Pluecker coordinates L = [cross(P(1:3), Q(1:3)), P(1:3) Q(4) - P(4) Q(1:3)] of the line
-% through the points P and Q, the image line is cross(C P, C Q). Each of its entries is
-% (a P)(b Q) - (b P)(a Q) for two rows a, b of C, which is the same formula applied to (a, b)
-% dotted with L: so the coefficients of l(1), l(2), l(3) are f(c2, c3), f(c3, c1), f(c1, c2).
-f = @(a, b) [cross(a(1:3), b(1:3)), a(1:3) * b(4) - a(4) * b(1:3)]';
-lineProjection = @(C) [f(C(2, :), C(3, :)), f(C(3, :), C(1, :)), f(C(1, :), C(2, :))];
-pluecker = @(P, Q) f(P, Q);
-
 % Six cameras on a ring 8 units from the origin, looking at it; 640 x 480 pixel images.
 K = [800 0 320; 0 800 240; 0 0 1];
 N = 6;
 cameras = cell(1, N);
-A = zeros(6, 3, N);
 for i = 1:N
   a = 2 * pi * (i - 1) / N;
   centre = [8 * cos(a); 8 * sin(a); 2 + (-1) ^ i];
@@ -45,8 +40,8 @@ for i = 1:N
   x = x / norm(x);
   R = [x'; cross(z, x)'; z'];
   cameras{i} = K * [R, -R * centre];
-  A(:, :, i) = lineProjection(cameras{i});
 end
+A = camera_line_matrices(cameras);           % pluckresid's 6 x 3 x N camera line matrices
 
 % The true line, and the part of it that each camera sees: a segment between two points of it.
 P0 = [-1.0 -0.5 -0.3 1];
@@ -59,18 +54,12 @@ for i = 1:N
   E(:, i, 2) = project(cameras{i}, (1 - s(2)) * P0 + s(2) * Q0);
 end
 
-% The slices of A give the image line cross(C P, C Q) up to scale: the sine of the angle between
-% the two 3-vectors is zero.
-worst = 0;
-for i = 1:N
-  l = A(:, :, i)' * pluecker(P0, Q0);
-  m = cross(cameras{i} * P0', cameras{i} * Q0');
-  worst = max(worst, norm(cross(l, m)) / (norm(l) * norm(m)));
-end
-printf('line projection matrices against cross(C P, C Q): largest sine of the angle %.1e\n', ...
-       worst);
-if worst > 1e-12
-  error('pluckresid_linefit: a line projection matrix does not match its camera');
+% The true line lies on every measured segment: its residuals are zero.
+[xTrue, Ttrue] = line_basis(P0, Q0);
+worst = max(abs(pluckresid(xTrue, A, Ttrue, E)));
+printf('residuals of the true line: largest %.1e pixels\n', worst);
+if worst > 1e-9
+  error('pluckresid_linefit: the true line does not meet its segments');
 end
 
 % The line basis about a wrong initial line: P moves in the plane through P1 across the initial
@@ -78,9 +67,7 @@ end
 % crosses both planes has parameters.
 P1 = P0 + [0.3 -0.2 0.25 0];
 Q1 = Q0 + [-0.25 0.3 -0.2 0];
-d = Q1(1:3) - P1(1:3);
-B = null(d / norm(d));                      % two unit vectors across the line
-T = cat(3, [P1; B(:, 1)' 0; B(:, 2)' 0], [Q1; B(:, 1)' 0; B(:, 2)' 0]);
+[x0, T] = line_basis(P1, Q1);
 
 % Gauss-Newton: x <- x - J \ r, with the exact end points and with noisy ones.
 iterations = 8;
@@ -93,7 +80,7 @@ for run = 1:2
   if run == 2
     measured = Enoisy;
   end
-  x = zeros(4, 1);
+  x = x0;
   for k = 0:iterations
     [r, J] = pluckresid(x, A, T, measured);
     norms(k + 1, run) = norm(r);
@@ -108,11 +95,9 @@ printf(['(with noise the norm settles near %.1f: the noise of %d residuals, less
         'fitted)\n'], noise * sqrt(2 * N - 4), 2 * N);
 
 % The fitted line against the true one: both of its points lie on the true line.
-x = fits(:, 1);
-P = T(1, :, 1) + x(1) * T(2, :, 1) + x(2) * T(3, :, 1);
-Q = T(1, :, 2) + x(3) * T(2, :, 2) + x(4) * T(3, :, 2);
+[P, Q] = line_points(fits(:, 1), T);
 u = (Q0(1:3) - P0(1:3)) / norm(Q0(1:3) - P0(1:3));
-offTrue = @(X) norm(cross(X(1:3) / X(4) - P0(1:3), u));
+offTrue = @(X) norm(cross(X(1:3) - P0(1:3), u));
 printf('exact end points: the fitted points lie %.1e and %.1e from the true line\n', ...
        offTrue(P), offTrue(Q));
 if norms(end, 1) > 1e-6 || max(offTrue(P), offTrue(Q)) > 1e-8
@@ -138,13 +123,11 @@ legend('exact end points', sprintf('end points with noise %.1f px', noise), 'noi
 subplot(1, 2, 2);
 hold on;
 imageLine = @(l) [0 640; -(l(3) + l(1) * [0 640]) / l(2)];   % (u, v) at u = 0 and u = 640
-x = fits(:, 2);
-Pn = T(1, :, 1) + x(1) * T(2, :, 1) + x(2) * T(3, :, 1);
-Qn = T(1, :, 2) + x(3) * T(2, :, 2) + x(4) * T(3, :, 2);
-lines = {T(1, :, 1), T(1, :, 2); P, Q; Pn, Qn};
+[Pn, Qn] = line_points(fits(:, 2), T);
+lines = {P1, Q1; P, Q; Pn, Qn};
 styles = {'r-', 'b-', 'g--'};
 for j = 1:3
-  l = A(:, :, 1)' * pluecker(lines{j, 1}, lines{j, 2});
+  l = cross(cameras{1} * lines{j, 1}', cameras{1} * lines{j, 2}');   % the image of the line
   ends = imageLine(l);
   plot(ends(1, :), ends(2, :), styles{j}, 'linewidth', 1.5);
 end

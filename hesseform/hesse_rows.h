@@ -25,8 +25,14 @@ namespace hesseform {
 // vector instructions this processor offers; every row comes out as it would alone.
 void hesseRows(const double* p, double* q, std::size_t M);
 
+// The same for the first M rows of column-major arrays whose columns lie ld >= M apart: row i is
+// (p[i], p[ld + i], p[2 ld + i]), and likewise in q. So hesseRows(p + b, q + b, n, M) does rows b
+// to b + n - 1 of an M x 3 array, in place in the array.
+void hesseRows(const double* p, double* q, std::size_t M, std::size_t ld);
+
 // hesseRows on the given instruction set of isa.h, which must be supported; every one gives the
 // same bits.
 void hesseRows(const double* p, double* q, std::size_t M, mexgeom::Isa isa);
+void hesseRows(const double* p, double* q, std::size_t M, std::size_t ld, mexgeom::Isa isa);
 
 }  // namespace hesseform

@@ -5,8 +5,8 @@
 
 namespace hesseform {
 
-void rowsAvx2(const double* p, double* q, std::size_t M) {
-    rowsLanes<4>(p, q, M);
+void rowsAvx2(const double* p, double* q, std::size_t M, std::size_t ld) {
+    rowsLanes<4>(p, q, M, ld);
 }
 
 }  // namespace hesseform

@@ -15,9 +15,9 @@
 
 namespace hesseform {
 
-void rowsBaseline(const double* p, double* q, std::size_t M);
-void rowsAvx2(const double* p, double* q, std::size_t M);
-void rowsAvx512(const double* p, double* q, std::size_t M);
+void rowsBaseline(const double* p, double* q, std::size_t M, std::size_t ld);
+void rowsAvx2(const double* p, double* q, std::size_t M, std::size_t ld);
+void rowsAvx512(const double* p, double* q, std::size_t M, std::size_t ld);
 
 namespace {
 
@@ -26,14 +26,14 @@ using mexgeom::Lanes;
 using mexgeom::root;
 
 template <int W>
-void rowsLanes(const double* p, double* q, std::size_t M) {
+void rowsLanes(const double* p, double* q, std::size_t M, std::size_t ld) {
     using Doubles = typename Lanes<W>::Doubles;
     const double* pa = p;
-    const double* pb = p + M;
-    const double* pc = p + 2 * M;
+    const double* pb = p + ld;
+    const double* pc = p + 2 * ld;
     double* qa = q;
-    double* qb = q + M;
-    double* qc = q + 2 * M;
+    double* qb = q + ld;
+    double* qc = q + 2 * ld;
     std::size_t i = 0;
     for (; i + W <= M; i += W) {
         Doubles a, b, c;

@@ -13,8 +13,14 @@
 %     N       M x 3 double. Rows are never rejected: a row with a = b = 0
 %             becomes (NaN, NaN, c / 0), a NaN in a or b gives a NaN row, and
 %             an infinite a or b gives NaN in its place and zeros elsewhere.
-%             Entries beyond about 1e154 or below about 1e-154 in magnitude
-%             overflow or underflow in the sum of squares.
+%
+%   Precision
+%     a^2 + b^2 is formed in doubles: a row with |a| or |b| above about
+%     1.3e154 comes back as zeros ([1e200 1e200 1] gives [0 0 0]); below about
+%     1e-154 it loses digits ([3e-160 4e-160 1] is off by 5.6e-6, relatively)
+%     and below about 2e-162 it becomes infinite ([1e-200 1e-200 1] gives
+%     [Inf Inf Inf]). Remedy: scale the rows first, which leaves the lines as
+%     they are: hesseform(L ./ max(abs(L(:, 1:2)), [], 2)).
 %
 %   Trap
 %     L holds one line per row, while XPROD3 returns one vector per column:
@@ -30,7 +36,9 @@
 %   Example
 %     hesseform([3 4 10; -3 -4 5; 0 0 1])    % [0.6 0.8 2; -0.6 -0.8 1; NaN NaN Inf]
 %
-%   Reference: doc/hesseform.md in the source tree.
+%   Reference: hesseform.md in the doc folder installed with the commands (the
+%   package's folder, the folder of build_mex, doc/ of the source tree):
+%   reference_page hesseform prints it and where it lies.
 %   See also XPROD3, PLUCKRESID, PATCHCORR, STRIPFILT.
 
 %!assert (hesseform ([3 4 10; -3 -4 5]), [0.6 0.8 2; -0.6 -0.8 1], eps)

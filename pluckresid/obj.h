@@ -24,6 +24,12 @@ namespace pluckresid {
 // one NaN of core/nan.h (sign set), whatever NaNs the inputs hold.
 void obj(double* r, const double* x, const double* A, const double* T, const double* E, int32_t N);
 
+// obj with the end points in two arrays: first[2i], first[2i + 1] is the first end point of camera
+// i, second[2i], second[2i + 1] its second. obj(r, x, A, T, E, N) is obj(r, x, A, T, E, E + 2N, N),
+// and cameras b to b + n - 1 of the N are obj(r + 2b, x, A + 18b, T, E + 2b, E + 2N + 2b, n).
+void obj(double* r, const double* x, const double* A, const double* T, const double* first,
+         const double* second, int32_t N);
+
 // The absolute step of the forward differences, and its reciprocal, by which each difference is
 // multiplied rather than divided by the step.
 constexpr double kStep = 1e-8;
@@ -40,5 +46,14 @@ void objJacobian(double* r, double* J, const double* x, const double* A, const d
 // the same bits.
 void objJacobian(double* r, double* J, const double* x, const double* A, const double* T,
                  const double* E, int32_t N, mexgeom::Isa isa);
+
+// objJacobian with the end points in two arrays, as obj takes them, and the columns of J ldJ >= 2N
+// apart: cameras b to b + n - 1 of the N fill rows 2b to 2(b + n) - 1 of r and of the 2N x 4 J as
+// objJacobian(r + 2b, J + 2b, 2N, x, A + 18b, T, E + 2b, E + 2N + 2b, n).
+void objJacobian(double* r, double* J, std::size_t ldJ, const double* x, const double* A,
+                 const double* T, const double* first, const double* second, int32_t N);
+void objJacobian(double* r, double* J, std::size_t ldJ, const double* x, const double* A,
+                 const double* T, const double* first, const double* second, int32_t N,
+                 mexgeom::Isa isa);
 
 }  // namespace pluckresid

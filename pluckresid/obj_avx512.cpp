@@ -5,9 +5,9 @@
 
 namespace pluckresid {
 
-void objJacobianAvx512(double* r, double* J, const double* x, const double* A, const double* T,
-                       const double* E, int32_t N) {
-    objJacobianLanes<8>(r, J, x, A, T, E, N);
+void objJacobianAvx512(double* r, double* J, std::size_t ldJ, const double* x, const double* A,
+                       const double* T, const double* first, const double* second, int32_t N) {
+    objJacobianLanes<8>(r, J, ldJ, x, A, T, first, second, N);
 }
 
 }  // namespace pluckresid

@@ -21,10 +21,10 @@
 
 namespace pluckresid {
 
-void objJacobianAvx2(double* r, double* J, const double* x, const double* A, const double* T,
-                     const double* E, int32_t N);
-void objJacobianAvx512(double* r, double* J, const double* x, const double* A, const double* T,
-                       const double* E, int32_t N);
+void objJacobianAvx2(double* r, double* J, std::size_t ldJ, const double* x, const double* A,
+                     const double* T, const double* first, const double* second, int32_t N);
+void objJacobianAvx512(double* r, double* J, std::size_t ldJ, const double* x, const double* A,
+                       const double* T, const double* first, const double* second, int32_t N);
 
 namespace {
 
@@ -98,8 +98,8 @@ template <int W, std::size_t... L>
 }
 
 template <int W>
-void objJacobianLanes(double* r, double* J, const double* x, const double* A, const double* T,
-                      const double* E, int32_t N) {
+void objJacobianLanes(double* r, double* J, std::size_t ldJ, const double* x, const double* A,
+                      const double* T, const double* first, const double* second, int32_t N) {
     using Doubles = typename Lanes<W>::Doubles;
     constexpr auto lanes = std::make_index_sequence<W>();
     // The line at x (evaluation 0) and at x + step e_k (evaluation k).
@@ -110,9 +110,7 @@ void objJacobianLanes(double* r, double* J, const double* x, const double* A, co
         lineThrough(y, T, L[e]);
     }
 
-    const std::size_t n = static_cast<std::size_t>(N), rows = 2 * n;
-    const double* first = E;
-    const double* second = E + rows;
+    const std::size_t n = static_cast<std::size_t>(N);
     std::size_t i = 0;
     for (; i + W <= n; i += W) {
         const double* Ai = A + 18 * i;
@@ -130,7 +128,7 @@ void objJacobianLanes(double* r, double* J, const double* x, const double* A, co
         for (int k = 0; k < 4; ++k) {
             Doubles r1, r2;
             residualPair(a, L[k + 1], u1, v1, u2, v2, r1, r2);
-            interleave<W>(J + rows * k + 2 * i, differenceQuotient(r1, base1),
+            interleave<W>(J + ldJ * k + 2 * i, differenceQuotient(r1, base1),
                           differenceQuotient(r2, base2), lanes);
         }
     }
@@ -145,8 +143,8 @@ void objJacobianLanes(double* r, double* J, const double* x, const double* A, co
         for (int k = 0; k < 4; ++k) {
             double r1, r2;
             residualPair(a, L[k + 1], u1, v1, u2, v2, r1, r2);
-            J[rows * k + 2 * i] = differenceQuotient(r1, base1);
-            J[rows * k + 2 * i + 1] = differenceQuotient(r2, base2);
+            J[ldJ * k + 2 * i] = differenceQuotient(r1, base1);
+            J[ldJ * k + 2 * i + 1] = differenceQuotient(r2, base2);
         }
     }
 }

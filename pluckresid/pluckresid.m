@@ -18,11 +18,14 @@
 %   Inputs
 %     X       double, 4 elements (only the first four are read).
 %     A       6 x 3 x N double: slice i is the transpose of camera i's 3 x 6
-%             line projection matrix. For a 3 x 4 camera matrix C with rows
-%             c1, c2, c3, the slice is [f(c2, c3), f(c3, c1), f(c1, c2)] with
-%             f = @(a, b) [cross(a(1:3), b(1:3)), a(1:3) * b(4) - a(4) * b(1:3)]';
-%             then A(:,:,i)' * L' equals cross(C * P', C * Q').
-%     T       3 x 4 x 2 double, the line basis above.
+%             line projection matrix. camera_line_matrices(C) makes it from
+%             3 x 4 camera matrices C: A(:,:,i)' * L' then equals
+%             cross(C * P', C * Q'). By hand, for C with rows c1, c2, c3, the
+%             slice is [f(c2, c3), f(c3, c1), f(c1, c2)] with
+%             f = @(a, b) [cross(a(1:3), b(1:3)), a(1:3) * b(4) - a(4) * b(1:3)]'.
+%     T       3 x 4 x 2 double, the line basis above. [X, T] = line_basis(P, Q)
+%             makes X and T for the line through the 3D points P and Q, each
+%             free to move across it; line_points(X, T) gives P and Q back.
 %     E       2 x N x 2 double: E(:,i,s) is end point s (1 or 2) of the segment
 %             measured in camera i, in the image frame of A. N = size(E, 2).
 %             Inputs A, T and E are read as flat column-major arrays; they
@@ -67,15 +70,16 @@
 %     E = cat(3, [1 7; 3 2], [-3 0; 1 5]);
 %     [r, J] = pluckresid([1 2 3 4], A, T, E)   % r = [4; 0; 1; -2]
 %     % A from a 3 x 4 camera matrix C, and a segment 10 pixels off the line
-%     f = @(a, b) [cross(a(1:3), b(1:3)), a(1:3) * b(4) - a(4) * b(1:3)]';
 %     C = [800 0 320 0; 0 800 240 0; 0 0 1 0];   % sees y = 0, z = 4 as v = 240
-%     A = [f(C(2, :), C(3, :)), f(C(3, :), C(1, :)), f(C(1, :), C(2, :))];
-%     T = cat(3, [0 0 4 1; 0 0 0 0; 0 0 0 0], [1 0 4 1; 0 0 0 0; 0 0 0 0]);
+%     [x, T] = line_basis([0 0 4], [1 0 4]);     % that line
 %     E = cat(3, [400; 240], [400; 250]);        % end points (u, v)
-%     r = pluckresid(zeros(4, 1), A, T, E)      % r = [0; 10]
+%     r = pluckresid(x, camera_line_matrices(C), T, E)   % r = [0; 10]
 %
-%   Reference: doc/pluckresid.md in the source tree.
-%   See also XPROD3, HESSEFORM, PATCHCORR, STRIPFILT.
+%   Reference: pluckresid.md in the doc folder installed with the commands (the
+%   package's folder, the folder of build_mex, doc/ of the source tree):
+%   reference_page pluckresid prints it and where it lies.
+%   See also CAMERA_LINE_MATRICES, LINE_BASIS, LINE_POINTS, XPROD3, HESSEFORM,
+%   PATCHCORR, STRIPFILT.
 
 %!shared x, A, T, E
 %! x = [1 2 3 4];
@@ -121,25 +125,22 @@
 %!demo
 %! % Gauss-Newton fit of a 3D line to its segments in three cameras, starting
 %! % from a wrong line; the residual norm falls to rounding level in few steps.
-%! f = @(a, b) [cross(a(1:3), b(1:3)), a(1:3) * b(4) - a(4) * b(1:3)]';
 %! K = [500 0 320; 0 500 240; 0 0 1];
-%! A = zeros (6, 3, 3);
+%! C = zeros (3, 4, 3);
 %! E = zeros (2, 3, 2);
 %! P = [-1 -0.5 0 1];  Q = [1 0.5 0.2 1];           # the true line
 %! for i = 1:3
 %!   a = (i - 2) * 0.4;                             # cameras 6 units away
-%!   C = K * [cos(a) 0 -sin(a) 0; 0 1 0 0; sin(a) 0 cos(a) 6];
-%!   A(:, :, i) = [f(C(2, :), C(3, :)), f(C(3, :), C(1, :)), f(C(1, :), C(2, :))];
-%!   p = C * P';  q = C * Q';
+%!   C(:, :, i) = K * [cos(a) 0 -sin(a) 0; 0 1 0 0; sin(a) 0 cos(a) 6];
+%!   p = C(:, :, i) * P';  q = C(:, :, i) * Q';
 %!   E(:, i, 1) = p(1:2) / p(3);
 %!   E(:, i, 2) = q(1:2) / q(3);
 %! end
-%! % P moves in the plane z = 0, Q in the plane z = 0.2: P = (x1, x2, 0, 1)
-%! T = cat (3, [0 0 0 1; 1 0 0 0; 0 1 0 0], [0 0 0.2 1; 1 0 0 0; 0 1 0 0]);
-%! x = [-0.8; -0.3; 1.2; 0.3];
+%! A = camera_line_matrices (C);
+%! [x, T] = line_basis ([-0.8 -0.3 0], [1.2 0.3 0.2]);   # a wrong line
 %! for step = 0:5
 %!   [r, J] = pluckresid (x, A, T, E);
 %!   printf ("step %d: |r| = %.3g pixels\n", step, norm (r));
 %!   x = x - J \ r;
 %! end
-%! x   # close to the true (-1, -0.5, 1, 0.5)
+%! [P, Q] = line_points (x, T)   # two points of the true line

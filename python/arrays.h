@@ -316,16 +316,6 @@ inline int bind(const char* command, const py::args& args, const py::kwargs& kwa
     return static_cast<int>(given);
 }
 
-// Runs work(begin, end) over [0, count) with the GIL released, shared among `threads` threads as
-// MEXGEOM_THREADS shares a command's call (on the calling thread alone when 1).
-template <typename Work>
-void shareReleased(std::size_t count, std::size_t itemsPerThread, unsigned threads,
-                   const Work& work) {
-    py::gil_scoped_release release;
-    mexgeom::forShares(
-        count, itemsPerThread, [threads] { return threads; }, work);
-}
-
 // The thread count of threads=: 1 when absent or None, every processor for 0 or "auto", else the
 // number, at most mexgeom::kMaxThreads.
 inline unsigned threadCount(const py::handle threads) {

@@ -1,24 +1,30 @@
-// The Python module mexgeom: one gateway per command, each reading as the command's MEX gateway
-// does: the count, then each input in the command's order, then the output, then one call of the
-// batch kernel with the GIL released. Arguments are converted (to column-major numbers) only after
-// every test has passed, and at most once per call; arrays.h says how. Images may hold two element
-// types more than the commands take, float32 and uint16, and their class message names all four.
+// The compiled part of the Python package mexgeom (mexgeom._core), which the package's functions
+// call once they have converted the arguments as NumPy users expect (python/mexgeom/__init__.py).
+// One gateway per command, each reading as the command's MEX gateway does: the count, then each
+// input in the command's order, then the output, then the batch kernel with the GIL released, in
+// slices between which Ctrl-C is answered (slices.h). Arguments are converted (to column-major
+// numbers) only after every test has passed, and at most once per call; arrays.h says how. Images
+// may hold two element types more than the commands take, float32 and uint16, and their class
+// message names all four.
 #include <cstddef>
 #include <cstdint>
 #include <limits>
 
 #include "arrays.h"
 #include "cross.h"
-#include "docstrings.h"
 #include "hesse_rows.h"
 #include "imgraduv.h"
 #include "imgraduv_shares.h"
 #include "ncc.h"
 #include "ncc_shares.h"
 #include "obj.h"
+#include "slices.h"
 
 namespace pygate {
 namespace {
+
+// The first slice of the calls that run on the calling thread alone: some 0.1 ms of work.
+constexpr std::size_t kCamerasPerSlice = 2048, kPairsPerSlice = 16384, kLinesPerSlice = 16384;
 
 // A wrong number of inputs, in the command's words.
 [[noreturn]] void countError(const char* message) {
@@ -107,16 +113,20 @@ py::object pluckresid(const py::args& args, const py::kwargs& kwargs) {
     if (jacobian) J = createDoubles(2 * N, 4);
 
     const Doubles xs = doubles(x), As = doubles(A), Ts = doubles(T), Es = doubles(E);
-    const auto cameras = static_cast<int32_t>(N);
     double* rp = r.mutable_data();
     double* Jp = jacobian ? J.mutable_data() : nullptr;
-    {
-        py::gil_scoped_release release;
+    // Cameras begin to end - 1 fill rows 2 begin to 2 end - 1 of r and J.
+    sliced(N, kCamerasPerSlice, N, [&](std::size_t begin, std::size_t end) {
+        const double* first = Es.data + 2 * begin;
+        const double* second = Es.data + 2 * N + 2 * begin;
+        const double* Ai = As.data + 18 * begin;
+        const auto n = static_cast<int32_t>(end - begin);
         if (jacobian)
-            pluckresid::objJacobian(rp, Jp, xs.data, As.data, Ts.data, Es.data, cameras);
+            pluckresid::objJacobian(rp + 2 * begin, Jp + 2 * begin, 2 * N, xs.data, Ai, Ts.data,
+                                    first, second, n);
         else
-            pluckresid::obj(rp, xs.data, As.data, Ts.data, Es.data, cameras);
-    }
+            pluckresid::obj(rp + 2 * begin, xs.data, Ai, Ts.data, first, second, n);
+    });
     if (jacobian) return py::make_tuple(r, J);
     return r;
 }
@@ -190,11 +200,7 @@ py::object xprod3(const py::args& args, const py::kwargs& kwargs) {
         if (!A.isFullDouble()) typeError("Input must be a full double matrix.");
         auto c = createDoubles(3, 1);
         const Doubles p = doubles(A);
-        double* out = c.mutable_data();
-        {
-            py::gil_scoped_release release;
-            xprod3::crossColumns(p.data, p.data + 3, out, 1);
-        }
+        xprod3::crossColumns(p.data, p.data + 3, c.mutable_data(), 1);
         return c;
     }
 
@@ -205,10 +211,9 @@ py::object xprod3(const py::args& args, const py::kwargs& kwargs) {
     auto C = createDoubles(3, N);
     const Doubles a = doubles(A), b = doubles(B);
     double* out = C.mutable_data();
-    {
-        py::gil_scoped_release release;
-        xprod3::crossColumns(a.data, b.data, out, N);
-    }
+    sliced(N, kPairsPerSlice, N, [&](std::size_t begin, std::size_t end) {
+        xprod3::crossColumns(a.data + 3 * begin, b.data + 3 * begin, out + 3 * begin, end - begin);
+    });
     return C;
 }
 
@@ -226,26 +231,21 @@ py::object hesseform(const py::args& args, const py::kwargs& kwargs) {
     auto Q = createDoubles(M, 3);
     const Doubles p = doubles(L);
     double* out = Q.mutable_data();
-    {
-        py::gil_scoped_release release;
-        hesseform::hesseRows(p.data, out, M);
-    }
+    sliced(M, kLinesPerSlice, M, [&](std::size_t begin, std::size_t end) {
+        hesseform::hesseRows(p.data + begin, out + begin, end - begin, M);
+    });
     return Q;
 }
 
 }  // namespace
 }  // namespace pygate
 
-PYBIND11_MODULE(mexgeom, m) {
-    namespace py = pybind11;
-    // The help texts carry their own signatures (see docstrings.h).
-    py::options options;
-    options.disable_function_signatures();
-    m.doc() = pygate::kModuleDoc;
-    m.def("patchcorr", &pygate::patchcorr, pygate::kPatchcorrDoc);
-    m.def("pluckresid", &pygate::pluckresid, pygate::kPluckresidDoc);
-    m.def("stripfilt", &pygate::stripfilt, pygate::kStripfiltDoc);
-    m.def("xprod3", &pygate::xprod3, pygate::kXprod3Doc);
-    m.def("hesseform", &pygate::hesseform, pygate::kHesseformDoc);
+PYBIND11_MODULE(_core, m) {
+    m.doc() = "The compiled gateways of the package mexgeom, whose functions call them.";
+    m.def("patchcorr", &pygate::patchcorr, "patchcorr(X, Y, H, W, u[, method], threads=1)");
+    m.def("pluckresid", &pygate::pluckresid, "pluckresid(x, A, T, E, jacobian=False)");
+    m.def("stripfilt", &pygate::stripfilt, "stripfilt(I, h, u1, u2, threads=1)");
+    m.def("xprod3", &pygate::xprod3, "xprod3(A[, B])");
+    m.def("hesseform", &pygate::hesseform, "hesseform(L)");
     m.attr("__version__") = MEXGEOM_VERSION;
 }

@@ -118,7 +118,8 @@ TEST(HesseRows, GivesUnitNormalsAndSignedDistances) {
 
 // On every instruction set this processor can run, against the row-by-row loop, bit for bit:
 // row counts around the lane widths (so that rows are left over after the last full group), rows
-// of every magnitude, the degenerate rows above mixed in, separately and in place.
+// of every magnitude, the degenerate rows above mixed in, separately and in place, whole and as two
+// blocks of rows addressed in the whole array (the leading-dimension form).
 TEST(HesseRows, EveryInstructionSetGivesTheRowLoopsBits) {
     const mexgeom::Isa isas[] = {mexgeom::Isa::kBaseline, mexgeom::Isa::kAvx2,
                                  mexgeom::Isa::kAvx512};
@@ -138,15 +139,22 @@ TEST(HesseRows, EveryInstructionSetGivesTheRowLoopsBits) {
         straightforward::hesse(p.data(), expected.data(), M);
         for (mexgeom::Isa isa : isas) {
             if (!mexgeom::supported(isa)) continue;
-            for (bool inPlace : {false, true}) {
+            for (int form = 0; form < 4; ++form) {
+                const bool inPlace = form % 2 == 1, blocks = form >= 2;
                 std::vector<double> q(3 * M + 1, 99), pp = p;
                 double* out = inPlace ? pp.data() : q.data();
-                hesseform::hesseRows(pp.data(), out, M, isa);
+                if (blocks) {
+                    const size_t b = M / 3;
+                    hesseform::hesseRows(pp.data(), out, b, M, isa);
+                    hesseform::hesseRows(pp.data() + b, out + b, M - b, M, isa);
+                } else {
+                    hesseform::hesseRows(pp.data(), out, M, isa);
+                }
                 for (size_t k = 0; k < 3 * M; ++k)
                     EXPECT_EQ(std::memcmp(&out[k], &expected[k], sizeof(double)), 0)
                         << "instruction set " << static_cast<int>(isa) << ", M " << M
-                        << (inPlace ? " in place" : "") << ", entry " << k << ": " << out[k]
-                        << " instead of " << expected[k];
+                        << (inPlace ? " in place" : "") << (blocks ? " in two blocks" : "")
+                        << ", entry " << k << ": " << out[k] << " instead of " << expected[k];
                 EXPECT_EQ(q[3 * M], 99) << "wrote past the last row";
             }
         }

@@ -16,14 +16,17 @@
 # and run by wine64. The Python module: pybind11 and Python's headers to build it, setuptools and
 # wheel for pip to build it offline against these packages (no build isolation), venv for the
 # environment the tests install it into, NumPy, pytest and SciPy (sparse matrices) for its tests,
-# Matplotlib for its example.
+# mypy to check its annotations, Matplotlib for its examples, Dask distributed for its cluster
+# example, scikit-image for the stereo photographs it ships (and their ground truth), OpenCV and
+# SciPy for bench/bench_alternatives.py.
 set -euo pipefail
 octave_packages=(cmake make g++ octave liboctave-dev gnuplot fonts-freefont-otf ghostscript
                  octave-parallel)
 test_packages=(g++-multilib qemu-user googletest libgtest-dev libbenchmark-dev valgrind clang
                libclang-rt-14-dev binutils libc6-dev-arm64-cross libstdc++-12-dev-arm64-cross
                binutils-aarch64-linux-gnu g++-mingw-w64-x86-64-posix wine wine64
-               python3-pytest python3-scipy python3-matplotlib)
+               python3-pytest python3-scipy python3-matplotlib python3-mypy python3-distributed
+               python3-skimage python3-opencv)
 python_packages=(cmake make g++ pybind11-dev python3-pybind11 python3-dev python3-venv
                  python3-setuptools python3-wheel python3-numpy)
 case "${1:-}" in

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <functional>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "obj.h"
@@ -340,6 +341,26 @@ TEST(PluckresidObjJacobian, EveryInstructionSetGivesFiveEvaluationsBits) {
                     << expectedJ[m];
             EXPECT_EQ(r[rows], 7.0) << "wrote past the residuals";
             EXPECT_EQ(J[4 * rows], 7.0) << "wrote past the Jacobian";
+            // The same in two blocks of cameras, each filling its rows of r and J in place.
+            const size_t n = static_cast<size_t>(p.N), b = n / 3;
+            Vec r2(rows, 7.0), J2(4 * rows, 7.0), rAlone(rows, 7.0);
+            for (auto [begin, end] : {std::pair{size_t{0}, b}, std::pair{b, n}}) {
+                const double* first = p.E.data() + 2 * begin;
+                const double* second = p.E.data() + rows + 2 * begin;
+                const auto count = static_cast<int32_t>(end - begin);
+                pluckresid::objJacobian(r2.data() + 2 * begin, J2.data() + 2 * begin, rows,
+                                        p.x.data(), p.A.data() + 18 * begin, p.T.data(), first,
+                                        second, count, isa);
+                pluckresid::obj(rAlone.data() + 2 * begin, p.x.data(), p.A.data() + 18 * begin,
+                                p.T.data(), first, second, count);
+            }
+            for (size_t m = 0; m < rows; ++m)
+                EXPECT_TRUE(sameBits(r2[m], expectedR[m]) && sameBits(rAlone[m], expectedR[m]))
+                    << "trial " << trial << ", two blocks, r" << m;
+            for (size_t m = 0; m < 4 * rows; ++m)
+                EXPECT_TRUE(sameBits(J2[m], expectedJ[m]))
+                    << "trial " << trial << ", two blocks, J(" << m % rows << ", " << m / rows
+                    << ")";
         }
     }
     EXPECT_GT(finite, total / 2);

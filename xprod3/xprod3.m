@@ -38,7 +38,9 @@
 %     xprod3([1 0; 0 1; 0 0])                % [0; 0; 1]
 %     xprod3([1 0 0; 0 1 0]', [0 0 1; 0 0 1]')  % [0 1; -1 0; 0 0]
 %
-%   Reference: doc/xprod3.md in the source tree.
+%   Reference: xprod3.md in the doc folder installed with the commands (the
+%   package's folder, the folder of build_mex, doc/ of the source tree):
+%   reference_page xprod3 prints it and where it lies.
 %   See also HESSEFORM, PLUCKRESID, PATCHCORR, STRIPFILT.
 
 %!assert (xprod3 ([1 0; 0 1; 0 0]), [0; 0; 1])

@@ -3,9 +3,12 @@ function build_mex(outdir)
 %   BUILD_MEX builds every command of this source tree into the folder
 %   build/mex-EXT at the top of the tree, EXT being the host's MEX file extension
 %   (mexa64 in MATLAB on 64-bit Linux, mex in GNU Octave), and copies each
-%   command's help file NAME.m beside its MEX file. BUILD_MEX(OUTDIR) builds
-%   into OUTDIR, which it creates if needed. Then addpath(OUTDIR) makes the
-%   commands available.
+%   command's help file NAME.m beside its MEX file, the .m helpers of mcode/
+%   (camera_line_matrices, line_basis, xy_to_rowcol, ...) beside them, and
+%   the reference pages of doc/ into the folder doc there, where the help
+%   texts point (reference_page shows them). BUILD_MEX(OUTDIR) builds into
+%   OUTDIR, which it creates if needed. Then addpath(OUTDIR) makes the
+%   commands and helpers available.
 %
 %   Command NAME is built from its folder NAME/: the gateway NAME.cpp and its
 %   kernel (the other .cpp files there), with host/mexversion.cpp and the
@@ -125,7 +128,20 @@ for i = 1:numel(commands)
     copyfile(helpfile, outdir);
   end
 end
-fprintf('built %d commands in %s\n', numel(commands), outdir);
+% The helpers over the commands, and the reference pages their help texts point at.
+helpers = dir(fullfile(root, 'mcode', '*.m'));
+for i = 1:numel(helpers)
+  copyfile(fullfile(root, 'mcode', helpers(i).name), outdir);
+end
+if ~exist(fullfile(outdir, 'doc'), 'dir')
+  mkdir(fullfile(outdir, 'doc'));
+end
+pages = dir(fullfile(root, 'doc', '*.md'));
+for i = 1:numel(pages)
+  copyfile(fullfile(root, 'doc', pages(i).name), fullfile(outdir, 'doc'));
+end
+fprintf('built %d commands in %s, with %d helpers and %d reference pages\n', numel(commands), ...
+        outdir, numel(helpers), numel(pages));
 end
 
 function restoreVariable(name, saved)

@@ -1,7 +1,7 @@
 function build_mex_test(root)
   % build_mex_test(root): runs the build script packaging/matlab/build_mex.m of the tree at root into a
-  % temporary folder and calls every command from the result. Exits Octave with status 1 when
-  % any step fails.
+  % temporary folder and calls every command and helper from the result. Exits Octave with status 1
+  % when any step fails.
   status = 1;
   folder = tempname();
   try
@@ -9,6 +9,7 @@ function build_mex_test(root)
     build_mex(folder);
     addpath(folder);
     check_commands(folder);
+    check_helpers(folder);
     status = 0;
   catch err
     printf('%s\n', err.message);

@@ -8,6 +8,12 @@
 # started as the user nobody, who must be able to read MEXDIR. It writes its process id to
 # /tmp/.octave-HOSTNAME.pid and listens on the package's fixed ports, so only one can run on a
 # machine: when one already runs that this script did not start, the test is skipped (77).
+#
+# A clean run leaves nothing in /tmp: the server writes an error log there for itself and one for
+# each connection (octave_error-HOST.log, octave_error-HOST_ID.log), which must be empty (the
+# example ends the server's workers before it closes, or they would write "could not read
+# variable" there); the script removes them, then fails if anything else of Octave's that the run
+# made, or anything of the server's user, is left in /tmp.
 set -euo pipefail
 octave=$1 mexdir=$2 example=$3
 server=/usr/libexec/octave-pserver
@@ -33,6 +39,7 @@ fi
 # The server runs in a session of its own, and every process it starts (its workers leave it as
 # their parent) stays in that session's process group: stopping the group stops them all.
 group=""
+start=$(date +%s)   # what the run makes in /tmp is newer than this
 stop() {
     local status=$?
     if [ -n "$group" ]; then
@@ -43,6 +50,27 @@ stop() {
         done
         kill -KILL -- "-$group" 2>/dev/null || true
         echo "stopped the server and its workers (process group $group)"
+        rm -f "$pidfile"
+        local log
+        while read -r log; do
+            if [ -s "$log" ]; then
+                echo "the server wrote into $log:"
+                cat "$log"
+                status=1
+            fi
+            rm -f "$log"
+        done < <(find /tmp -maxdepth 1 -name "octave_error-$(hostname)*.log" -newermt "@$start")
+        local user=${as[*]:+nobody}
+        local left
+        left=$(find /tmp -maxdepth 1 -mindepth 1 -newermt "@$start" \( -name 'octave*' \
+               -o -name '.octave*' ${user:+-o -user "$user"} \) -print)
+        if [ -n "$left" ]; then
+            echo "left in /tmp by the run:"
+            echo "$left"
+            status=1
+        else
+            echo "nothing of the run left in /tmp"
+        fi
     fi
     rm -f "$pidfile"
     exit $status

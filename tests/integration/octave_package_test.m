@@ -1,7 +1,7 @@
 function octave_package_test(tarball)
   % octave_package_test(tarball): installs the package from its tarball with pkg install into a
-  % temporary prefix (not the user's packages), loads it and calls every command from it. Exits
-  % Octave with status 1 when any step fails.
+  % temporary prefix (not the user's packages), loads it and calls every command and helper from
+  % it, and finds the reference pages there. Exits Octave with status 1 when any step fails.
   status = 1;
   prefix = tempname();
   try
@@ -15,10 +15,18 @@ function octave_package_test(tarball)
       error('patchcorr is not taken from the package in %s but from %s', prefix, folder);
     end
     check_commands(folder);
+    % The helpers and the reference pages lie in the package's own folder.
+    helpers = fileparts(which('reference_page'));
+    if ~strncmp(helpers, prefix, numel(prefix))
+      error('reference_page is not taken from the package in %s but from %s', prefix, helpers);
+    end
+    check_helpers(helpers);
     % The embedded tests travel with the package.
-    [passed, total] = test('pluckresid', 'quiet', stdout);
-    if total == 0 || passed ~= total
-      error('pluckresid from the package: %d of %d embedded tests passed', passed, total);
+    for name = {'pluckresid', 'line_basis', 'reference_page'}
+      [passed, total] = test(name{1}, 'quiet', stdout);
+      if total == 0 || passed ~= total
+        error('%s from the package: %d of %d embedded tests passed', name{1}, passed, total);
+      end
     end
     status = 0;
   catch err

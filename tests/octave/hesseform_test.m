@@ -65,3 +65,26 @@
 %!test  % no output requested: the answer still arrives
 %! hesseform([3 4 10]);
 %! assert(ans, [0.6 0.8 2]);
+
+%!test  % the documented limits of the sum of squares, and the remedy: scale the row first
+%! % row, then the row's answer (or the relative error of its first entry against 0.6)
+%! cases = {
+%!   [1e200 1e200 1],   [0 0 0];
+%!   [1.4e154 0 1],     [0 0 0];
+%!   [1.3e154 0 1],     [1 0 1 / 1.3e154];
+%!   [1e-200 1e-200 1], [Inf Inf Inf];
+%!   [3e-162 4e-162 1], '6.0e-03';
+%!   [3e-160 4e-160 1], '5.6e-06';
+%!   [3e-156 4e-156 1], '2.3e-14';
+%! };
+%! for i = 1:rows(cases)
+%!   got = hesseform(cases{i, 1});
+%!   if ischar(cases{i, 2})
+%!     got = sprintf('%.1e', abs(got(1) - 0.6) / 0.6);
+%!   end
+%!   assert(got, cases{i, 2});
+%! end
+%! L = vertcat(cases{:, 1});
+%! assert(hesseform(L ./ max(abs(L(:, 1:2)), [], 2))(:, 1:2), ...
+%!        [repmat(sqrt(0.5), 1, 2); 1 0; 1 0; repmat(sqrt(0.5), 1, 2); repmat([0.6 0.8], 3, 1)], ...
+%!        4 * eps);

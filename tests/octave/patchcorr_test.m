@@ -112,3 +112,60 @@
 %!test  % no output requested: the answer still arrives
 %! patchcorr(X, X, H, W, u);
 %! assert(ans, 1);
+
+%!test  % the documented limits of the moments' arithmetic: offsets, and huge and tiny scales
+%! % X and its view Y through the shear H, exactly: values 0.37 to 0.62, 7 x 7 windows of
+%! % standard deviation 0.013 to 0.049, 2,000 points scoring 0.9962 to 0.9999
+%! [r, c] = ndgrid(1:64, 1:64);
+%! f = @(p, q) 0.5 + 0.25 * smooth_texture(q - 1, p - 1);
+%! A = f(r, c);
+%! B = f(r - 0.125 * (c + 2.25) - 1.5, c + 2.25);
+%! Hs = [1 0.125 1.5; 0 1 -2.25; 0 0 1];
+%! k = 1:2000;
+%! a = k * 0.6180339887498949;
+%! b = k * 0.7548776662466927;
+%! pts = 8 + 48 * [a - floor(a); b - floor(b)];
+%! [dr, dc] = ndgrid(-3:3);
+%! V = [dr(:)'; dc(:)'; ones(1, 49)];
+%! s0 = patchcorr(A, B, Hs, V, pts);
+%! assert(sprintf('%.4f ', min(s0), max(s0)), '0.9962 0.9999 ');
+%! % offset added to both images: largest error, scores above 1, largest score, NaN scores, and
+%! % the largest error once the offset is subtracted again before the call
+%! cases = {
+%!   1e3, '2.7e-06',   0, '0.9999',    0, '9.2e-13';
+%!   1e4, '2.8e-04',   0, '0.9999',    0, '1.3e-12';
+%!   1e5, '3.4e-02', 906, '1.025',      0, '7.5e-12';
+%!   1e6, '5.0e+00', 857, '4.243',    378, '6.9e-11';
+%!   1e8, '3.0e+00', 128, '4',       1642, '7.6e-09';
+%! };
+%! for i = 1:rows(cases)
+%!   s = patchcorr(A + cases{i, 1}, B + cases{i, 1}, Hs, V, pts);
+%!   e = abs(s - s0);
+%!   back = patchcorr((A + cases{i, 1}) - cases{i, 1}, (B + cases{i, 1}) - cases{i, 1}, Hs, ...
+%!                    V, pts);
+%!   got = {sprintf('%.1e', max(e(~isnan(e)))), nnz(s > 1), sprintf('%.4g', max(s)), ...
+%!          nnz(isnan(s)), sprintf('%.1e', max(abs(back - s0)))};
+%!   assert(got, cases(i, 2:end));
+%! end
+%! % the rule: about 2e-16 (m/s)^2, at most 1.2e-15 (m/s)^2, m and s the mean and standard
+%! % deviation of a window's values
+%! values = interp2(A, pts(2, :) + dc(:), pts(1, :) + dr(:));
+%! ratios = [];
+%! for offset = [1e3 1e4 1e5]
+%!   s = patchcorr(A + offset, B + offset, Hs, V, pts);
+%!   ratios(end + 1, :) = abs(s - s0) ./ ((offset + mean(values)) ./ std(values, 1)) .^ 2;
+%! end
+%! assert(sprintf('%.0e %.1e', median(ratios(:)), max(ratios(:))), '2e-16 1.2e-15');
+%! % scaled images: the flat-window limit 1e-9 is absolute; the variances' product overflows
+%! % beyond about 1e77 (score 0), the squares beyond about 1e154 (NaN)
+%! for scale = {1e-3, 0, 1523; 1e100, 2000, 0; 1e154, 0, 2000}'
+%!   s = patchcorr(A * scale{1}, B * scale{1}, Hs, V, pts);
+%!   assert([nnz(s == 0), nnz(isnan(s))], [scale{2:3}]);
+%! end
+%! % in between, scale changes the scores by rounding alone
+%! for scale = [1e-2 1e76]
+%!   assert(sprintf('%.0e', max(abs(patchcorr(A * scale, B * scale, Hs, V, pts) - s0))), '1e-12');
+%! end
+%! % uint8 images are far from the limits: the scores of the images less 128, to 1e-12
+%! s = patchcorr(uint8(255 * A), uint8(255 * B), Hs, V, pts);
+%! assert(s, patchcorr(round(255 * A) - 128, round(255 * B) - 128, Hs, V, pts), 1e-12);

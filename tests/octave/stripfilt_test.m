@@ -233,3 +233,23 @@
 %!   assert(isnan(stripfilt(I, 1, ends{k, 1}, ends{k, 2})));
 %!   assert(isnan(stripfilt(uint8(I), h, ends{k, 1}, ends{k, 2})));
 %! end
+
+%!test  % the documented limits: sums that overflow, the outside marker, large offsets
+%! big = 1e306 * ones(300);
+%! % 179 samples of 1e306 sum to 1.79e308, 180 overflow; two infinite lines cancel to NaN
+%! assert(stripfilt(big, 1, [150; 10], [150; 189]), 1e306, 1e292);
+%! assert(stripfilt(big, 1, [150; 10], [150; 190]), Inf);
+%! assert(isnan(stripfilt(big, [1 0 -1], [150; 10], [150; 190])));
+%! assert(stripfilt(big / 1e10, [1 0 -1], [150; 10], [150; 190]), 0);
+%! % a sample whose value is exactly -1234567 is left out like one outside the image
+%! assert(isnan(stripfilt(-1234567 * ones(10), 1, [5; 2], [5; 8])));
+%! assert(stripfilt(-1234567 * ones(10) + 1234567, 1, [5; 2], [5; 8]), 0);
+%! % an edge of 0.3 walked for 180 samples, on an image offset by 1e6, 1e9 and 1e12
+%! [r, c] = ndgrid(1:200, 1:200);
+%! J = 0.5 + 0.3 * (c > 100.5) + 0.001 * mod(r * 7 + c * 3, 11);
+%! s0 = stripfilt(J, [1 0 -1], [190; 100.5], [10; 100.5]);
+%! rows = 190:-1:11;                 % h(1) reads between columns 101 and 102, h(3) 99 and 100
+%! assert(s0, mean(J(rows, 101:102) * [0.5; 0.5] - J(rows, 99:100) * [0.5; 0.5]), 1e-14);
+%! errors = arrayfun(@(offset) abs(stripfilt(J + offset, [1 0 -1], [190; 100.5], ...
+%!                                           [10; 100.5]) - s0), [1e6 1e9 1e12]);
+%! assert(sprintf('%.1e ', errors), '2.0e-10 9.1e-07 4.2e-03 ');

@@ -1,6 +1,7 @@
 """The recorded calls of the cross-host comparison (tests/crosshost/crosshost_cases.m) give in
-Python the bytes they give in GNU Octave (every output's shape and bits, every message), with the
-arrays in Fortran order as recorded and in C order. MEXGEOM_OCTAVE_DIR names the Octave build
+Python the bytes they give in GNU Octave (every output's bits, and its shape once the package's
+1-D results are given the commands' shapes; every message), with the arrays in Fortran order as
+recorded and in C order. MEXGEOM_OCTAVE_DIR names the Octave build
 (build/native/octave); without it, or without octave-cli, the comparison is skipped."""
 
 import os
@@ -65,11 +66,19 @@ def record(outputs):
     return out
 
 
+# The commands' shapes of the package's 1-D results: a row of scores or responses, a column of
+# residuals.
+AS_COMMAND = {"patchcorr": lambda s: s[np.newaxis, :], "stripfilt": lambda s: s[np.newaxis, :],
+              "pluckresid": lambda r: r[:, np.newaxis]}
+
+
 def call(name, nlhs, inputs):
+    shaped = AS_COMMAND.get(name, lambda a: a)
     try:
         if name == "pluckresid" and nlhs == 2:
-            return list(mexgeom.pluckresid(*inputs, jacobian=True))
-        return [getattr(mexgeom, name)(*inputs)]
+            r, J = mexgeom.pluckresid(*inputs, jacobian=True)
+            return [shaped(r), J]
+        return [shaped(getattr(mexgeom, name)(*inputs))]
     except (TypeError, ValueError, MemoryError) as error:
         return error
 
