@@ -4,7 +4,8 @@
 # BASE and NEW. Each round runs every benchmark once in each build, the two runs of a benchmark
 # back to back (BASE first in odd rounds, NEW first in even ones), so that both meet the same load
 # on a shared machine. Prints, per benchmark, the medians over ROUNDS rounds (default 9) of each
-# build's time and of the ratio NEW / BASE within a round.
+# build's CPU time (which other programs' load stretches less than wall-clock time) and of the
+# ratio NEW / BASE within a round.
 set -euo pipefail
 base=$1 new=$2 rounds=${3:-9}
 names=(patchcorr/{bilinear,nearest}/{double,uint8}/{affine,perspective}
@@ -39,7 +40,7 @@ times = {}  # name -> round -> build -> ms
 for f in out.glob("*.json"):
     build, round_ = f.name.split(".")[:2]
     for b in json.loads(f.read_text())["benchmarks"]:
-        ms = b["real_time"] * {"ns": 1e-6, "us": 1e-3, "ms": 1, "s": 1e3}[b["time_unit"]]
+        ms = b["cpu_time"] * {"ns": 1e-6, "us": 1e-3, "ms": 1, "s": 1e3}[b["time_unit"]]
         times.setdefault(b["run_name"], {}).setdefault(round_, {})[build] = ms
 print(f"BASE {base}\nNEW  {new}\nmedians of {rounds} rounds")
 print(f"{'benchmark':40} {'BASE ms':>9} {'NEW ms':>9} {'NEW/BASE':>9} {'range':>13}")
