@@ -85,27 +85,33 @@ struct Prefetcher {
 };
 
 // The elements of rows r0..r1 in columns c0..c1 of an image of `rows` by `columns`, clamped to
-// it, as a box for the prefetcher: its columns in kColumns, its rows in kRows, each a span of
-// neighbouring elements; empty when the box misses the image or a bound is NaN, and in kStrided,
-// whose elements lie apart.
+// it, as a box for the prefetcher: its lines along the axis whose neighbours lie nearer each other
+// (the columns in kColumns, the rows in kRows), each from its lowest address; empty when the box
+// misses the image or a bound is NaN.
 template <typename T, mexgeom::Layout L>
 Box boxOf(const mexgeom::Grid<T, L>& image, int32_t rows, int32_t columns, double r0, double r1,
           double c0, double c1) {
     const double lastRow = rows - 1.0, lastColumn = columns - 1.0;
-    if (L == mexgeom::Layout::kStrided ||
-        !(r0 <= r1 && c0 <= c1 && r1 >= 0 && c1 >= 0 && r0 <= lastRow && c0 <= lastColumn)) {
+    if (!(r0 <= r1 && c0 <= c1 && r1 >= 0 && c1 >= 0 && r0 <= lastRow && c0 <= lastColumn)) {
         return {};
     }
     const int64_t top = static_cast<int64_t>(r0 < 0 ? 0 : r0);
     const int64_t bottom = static_cast<int64_t>(r1 > lastRow ? lastRow : r1);
     const int64_t left = static_cast<int64_t>(c0 < 0 ? 0 : c0);
     const int64_t right = static_cast<int64_t>(c1 > lastColumn ? lastColumn : c1);
-    const char* corner = reinterpret_cast<const char*>(image.first + image.offset(top, left));
-    constexpr int64_t size = sizeof(T);
-    if (L == mexgeom::Layout::kRows) {
-        return {corner, size * image.down(), bottom - top + 1, size * (right - left)};
+    const int64_t down = image.down(), across = image.right();
+    bool columnLines = L == mexgeom::Layout::kColumns;
+    if constexpr (L == mexgeom::Layout::kStrided) {
+        columnLines = (down < 0 ? -down : down) <= (across < 0 ? -across : across);
     }
-    return {corner, size * image.right(), right - left + 1, size * (bottom - top)};
+    // Along a line, `steps` steps of `step` elements; from one line to the next, `apart` elements.
+    const int64_t step = columnLines ? down : across, apart = columnLines ? across : down;
+    const int64_t steps = columnLines ? bottom - top : right - left;
+    const int64_t lines = columnLines ? right - left + 1 : bottom - top + 1;
+    const T* lowest = image.first + image.offset(top, left) + (step < 0 ? step * steps : 0);
+    constexpr int64_t size = sizeof(T);
+    return {reinterpret_cast<const char*>(lowest), size * apart, lines,
+            size * (step < 0 ? -step : step) * steps};
 }
 
 // The window's extent: the least and greatest row and column offsets of its samples.
@@ -150,8 +156,7 @@ void scoreLanes(const Batch& b, const mexgeom::Grid<TX, L>& x, const mexgeom::Gr
 
     // Prefetching the next group's windows pays when the images do not fit in a core's cache
     // (1 MB or more) and the window is compact: a sparse window spread over a large extent
-    // would fetch mostly elements it never reads. Images whose elements all lie apart have no
-    // spans to fetch.
+    // would fetch mostly elements it never reads.
     const Extent e = extentOf(Wp, b.nW);
     const double box = (e.dr1 - e.dr0 + 1) * (e.dc1 - e.dc0 + 1);
     const double bytes = static_cast<double>(sizeof(TX)) * b.X.rows * b.X.columns +

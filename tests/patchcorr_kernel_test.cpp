@@ -353,8 +353,8 @@ TEST(ScoreAll, PrefetchingLargeImagesKeepsThePointLoopsBits) {
         u.push_back(d.uniform(-5, X.size[0] + 5));
         u.push_back(d.uniform(-5, X.size[1] + 5));
     }
-    // Both images column-major, then both row-major: the layouts whose windows are fetched.
-    for (int layout : {0, 1}) {
+    // Both images column-major, both row-major, both reversed: each layout fetches its own way.
+    for (int layout : {0, 1, 6}) {
         for (Image& image : images) image.layOut(layout);
         for (const Image& Y : images) {
             for (const auto& m : maps) {
