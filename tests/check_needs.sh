@@ -63,5 +63,5 @@ for file; do
     done
     echo "$file:${summary:- nothing}"
 done
-[ $status -eq 0 ] && echo "needs of $# files: within what a $host host provides"
+[ $status -eq 0 ] && echo "needs of $# files: within what the $host host provides"
 exit $status
