@@ -60,15 +60,17 @@
 // glibc 2.34 or later would bind the versions of 2.34 and the file would not load in an older
 // host. Weakly: before 2.34 they lived in libpthread, and in a host that has not loaded it they
 // stay null and every call runs on the calling thread alone.
+// The platform's first version, and that of the functions that take thread attributes (revised
+// on 32-bit x86 in 2.1).
 #if defined(__i386__)
-#define MEXGEOM_GLIBC_2_0 "GLIBC_2.0"
-#define MEXGEOM_GLIBC_2_1 "GLIBC_2.1"
+#define MEXGEOM_GLIBC_FIRST "GLIBC_2.0"
+#define MEXGEOM_GLIBC_ATTRIBUTES "GLIBC_2.1"
 #elif defined(__x86_64__)
-#define MEXGEOM_GLIBC_2_0 "GLIBC_2.2.5"
-#define MEXGEOM_GLIBC_2_1 "GLIBC_2.2.5"
+#define MEXGEOM_GLIBC_FIRST "GLIBC_2.2.5"
+#define MEXGEOM_GLIBC_ATTRIBUTES "GLIBC_2.2.5"
 #else
-#define MEXGEOM_GLIBC_2_0 "GLIBC_2.17"
-#define MEXGEOM_GLIBC_2_1 "GLIBC_2.17"
+#define MEXGEOM_GLIBC_FIRST "GLIBC_2.17"
+#define MEXGEOM_GLIBC_ATTRIBUTES "GLIBC_2.17"
 #endif
 extern "C" {
 int mexgeom_pthread_create(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*)
@@ -78,11 +80,13 @@ int mexgeom_pthread_attr_init(pthread_attr_t*) __attribute__((weak));
 int mexgeom_pthread_attr_setstacksize(pthread_attr_t*, size_t) __attribute__((weak));
 int mexgeom_pthread_attr_destroy(pthread_attr_t*) __attribute__((weak));
 }
-__asm__(".symver mexgeom_pthread_create, pthread_create@" MEXGEOM_GLIBC_2_1);
-__asm__(".symver mexgeom_pthread_join, pthread_join@" MEXGEOM_GLIBC_2_0);
-__asm__(".symver mexgeom_pthread_attr_init, pthread_attr_init@" MEXGEOM_GLIBC_2_1);
-__asm__(".symver mexgeom_pthread_attr_setstacksize, pthread_attr_setstacksize@" MEXGEOM_GLIBC_2_1);
-__asm__(".symver mexgeom_pthread_attr_destroy, pthread_attr_destroy@" MEXGEOM_GLIBC_2_0);
+__asm__(".symver mexgeom_pthread_create, pthread_create@" MEXGEOM_GLIBC_ATTRIBUTES);
+__asm__(".symver mexgeom_pthread_join, pthread_join@" MEXGEOM_GLIBC_FIRST);
+__asm__(".symver mexgeom_pthread_attr_init, pthread_attr_init@" MEXGEOM_GLIBC_ATTRIBUTES);
+__asm__(
+    ".symver mexgeom_pthread_attr_setstacksize, "
+    "pthread_attr_setstacksize@" MEXGEOM_GLIBC_ATTRIBUTES);
+__asm__(".symver mexgeom_pthread_attr_destroy, pthread_attr_destroy@" MEXGEOM_GLIBC_FIRST);
 #define MEXGEOM_OLD_GLIBC_THREADS 1
 #elif defined(MEXGEOM_POSIX_THREADS)
 // Elsewhere the C library's own functions, under the same names.
@@ -114,12 +118,13 @@ constexpr unsigned kMaxThreads = 1024;
 // prefetching busy, small enough that the last chunks even out the threads' finishing times.
 constexpr std::size_t kChunk = 64;
 
-// The stack of each thread started (the calling thread keeps its own). The deepest a worker
-// reaches is about 21 KB (patchcorr's bilinear AVX-512 path), whatever the window, taps or image
-// sizes, measured by filling a thread's stack with a pattern (tests/threads_test.cpp keeps the
-// commands well inside this); the rest is room for the host's signal handlers, for debug and
-// sanitizer builds, and for the thread-local storage that glibc takes from the same block. The
-// systems' defaults (8 MB on Linux) would let a few hundred threads fill a 32-bit address space.
+// The stack of each thread started (the calling thread keeps its own). The deepest a call
+// reaches is about 22 KB (patchcorr's bilinear AVX-512 path, its gateway included), whatever the
+// window, taps or image sizes, measured by filling a thread's stack with a pattern
+// (tests/threads_test.cpp keeps the commands under a quarter of this); the rest is room for the
+// host's signal handlers, for debug and sanitizer builds, and for the thread-local storage that
+// glibc takes from the same block. The systems' defaults (8 MB on Linux) would let a few hundred
+// threads fill a 32-bit address space.
 constexpr std::size_t kThreadStack = 256 * 1024;
 
 // Starting and joining one thread that runs body(); startThread is false when no thread can be
