@@ -4,17 +4,23 @@
 # naming the file, the library or version, and the limit.
 #
 # The hosts, in one place: the libraries a MEX file may need (shell patterns) and the newest
-# version of the C library it may ask for (none: the file is built where it runs).
+# version of the C library it may ask for, the oldest C library of the hosts it must load in.
 #   mexglx     a 32-bit Linux MATLAB of the R13 generation: its libmx and libmex (and libmat,
 #              which the link line names), the maths and C libraries of glibc 2.2.4
-#   linux      64-bit Linux (our test host, MATLAB): no C++ library, no libgcc_s (the threads
-#              were in libpthread before glibc 2.34; the dynamic loader is in every process)
+#   linux      64-bit Linux, x86-64 and ARM (our test host, MATLAB): no C++ library, no
+#              libgcc_s (the threads were in libpthread before glibc 2.34; the dynamic loader is
+#              in every process); glibc 2.17, that of RHEL 7 and CentOS 7, the oldest systems
+#              clusters still run (and the first glibc on ARM)
+#   octave     64-bit Linux GNU Octave: the MEX functions come from the Octave that loads the
+#              file, which may be older than the one it was built with, so no Octave library
+#              (whose name changes with each release) and no C++ library; glibc 2.17 as above
 #   win64      64-bit Windows: its libmx and libmex, the system's kernel32 and msvcrt
 set -uo pipefail
 case $1 in
 mexglx) libs="libmx.so libmex.so libmat.so libm.so.6 libc.so.6" limit=GLIBC_2.2.4 ;;
 linux) libs="libmx.so libmex.so libmat.so libm.so.6 libc.so.6 libpthread.so.0 ld-linux*.so.*"
-    limit="" ;;
+    limit=GLIBC_2.17 ;;
+octave) libs="libm.so.6 libc.so.6 libpthread.so.0 ld-linux*.so.*" limit=GLIBC_2.17 ;;
 win64) libs="libmx.dll libmex.dll kernel32.dll msvcrt.dll" limit="" ;;
 *) echo "check_needs.sh: unknown host '$1'"; exit 2 ;;
 esac
@@ -57,5 +63,5 @@ for file; do
     done
     echo "$file:${summary:- nothing}"
 done
-[ $status -eq 0 ] && echo "needs of $# files: within what a $host host provides"
+[ $status -eq 0 ] && echo "needs of $# files: within what the $host host provides"
 exit $status

@@ -11,7 +11,10 @@
 # PNG files through gs; octave-parallel: the cluster example's parcellfun, pserver and netcellfun.
 # For the tests: the ARM build is made by clang against the arm64 cross libraries and binutils,
 # not by the aarch64 cross GCC, which Debian cannot install beside g++-multilib; qemu-user runs it
-# (named by the build, so no binfmt registration is needed). The Windows build is made by
+# (named by the build, so no binfmt registration is needed), and its statically linked twin
+# qemu-user-static (installed beside it) runs the 32-bit programs inside a minimal system where
+# the kernel runs none itself. mmdebstrap makes the Debian 11 system with its Octave that the
+# Octave files are tried in (tests/octave_bullseye.sh). The Windows build is made by
 # MinGW-w64 of the posix thread model, whose C++ library has the std::mutex that GoogleTest needs,
 # and run by wine64. The Python module: pybind11 and Python's headers to build it, setuptools and
 # wheel for pip to build it offline against these packages (no build isolation), venv for the
@@ -22,11 +25,11 @@
 set -euo pipefail
 octave_packages=(cmake make g++ octave liboctave-dev gnuplot fonts-freefont-otf ghostscript
                  octave-parallel)
-test_packages=(g++-multilib qemu-user googletest libgtest-dev libbenchmark-dev valgrind clang
-               libclang-rt-14-dev binutils libc6-dev-arm64-cross libstdc++-12-dev-arm64-cross
-               binutils-aarch64-linux-gnu g++-mingw-w64-x86-64-posix wine wine64
-               python3-pytest python3-scipy python3-matplotlib python3-mypy python3-distributed
-               python3-skimage python3-opencv)
+test_packages=(g++-multilib qemu-user qemu-user-static mmdebstrap googletest libgtest-dev
+               libbenchmark-dev valgrind clang libclang-rt-14-dev binutils libc6-dev-arm64-cross
+               libstdc++-12-dev-arm64-cross binutils-aarch64-linux-gnu g++-mingw-w64-x86-64-posix
+               wine wine64 python3-pytest python3-scipy python3-matplotlib
+               python3-mypy python3-distributed python3-skimage python3-opencv)
 python_packages=(cmake make g++ pybind11-dev python3-pybind11 python3-dev python3-venv
                  python3-setuptools python3-wheel python3-numpy)
 case "${1:-}" in

@@ -1,20 +1,29 @@
-function crosshost_cases(casefile, resultfile)
+function crosshost_cases(casefile, resultfile, replay)
   % crosshost_cases(casefile, resultfile): records a fixed set of calls of every command built
   % for Octave in casefile, makes the same calls here and writes their outcomes in resultfile, in
   % the format that mexrun reads and writes, so that the builds can be compared bit for bit.
-  rand('state', 42);
-  cf = fopen(casefile, 'w');
+  % crosshost_cases(casefile, resultfile, 'replay'): makes the calls recorded in casefile instead
+  % (by another Octave, whose random numbers may differ) and writes their outcomes.
+  if nargin > 2
+    calls = recorded(casefile);
+    cf = -1;
+  else
+    rand('state', 42);
+    cf = fopen(casefile, 'w');
+    calls = {};
+    if exist('patchcorr') == 3, calls = [calls, patchcorr_calls()]; end
+    if exist('pluckresid') == 3, calls = [calls, pluckresid_calls()]; end
+    if exist('stripfilt') == 3, calls = [calls, stripfilt_calls()]; end
+    if exist('xprod3') == 3, calls = [calls, xprod3_calls()]; end
+    if exist('hesseform') == 3, calls = [calls, hesseform_calls()]; end
+  end
   rf = fopen(resultfile, 'w');
-  calls = {};
-  if exist('patchcorr') == 3, calls = [calls, patchcorr_calls()]; end
-  if exist('pluckresid') == 3, calls = [calls, pluckresid_calls()]; end
-  if exist('stripfilt') == 3, calls = [calls, stripfilt_calls()]; end
-  if exist('xprod3') == 3, calls = [calls, xprod3_calls()]; end
-  if exist('hesseform') == 3, calls = [calls, hesseform_calls()]; end
   for i = 1:numel(calls)
     record(cf, rf, calls{i}{:});
   end
-  fclose(cf);
+  if cf >= 0
+    fclose(cf);
+  end
   fclose(rf);
   printf('crosshost_cases: %d calls\n', numel(calls));
 end
@@ -79,13 +88,16 @@ function calls = hesseform_calls()
   calls = {{'hesseform', 1, {L}}, {'hesseform', 1, {L'}}};
 end
 
+% Writes the call in cf (unless it is -1) and its outcome in rf.
 function record(cf, rf, name, nlhs, inputs)
-  fwrite(cf, numel(name), 'int32');
-  fwrite(cf, name, 'char');
-  fwrite(cf, nlhs, 'int32');
-  fwrite(cf, numel(inputs), 'int32');
-  for i = 1:numel(inputs)
-    write_array(cf, inputs{i});
+  if cf >= 0
+    fwrite(cf, numel(name), 'int32');
+    fwrite(cf, name, 'char');
+    fwrite(cf, nlhs, 'int32');
+    fwrite(cf, numel(inputs), 'int32');
+    for i = 1:numel(inputs)
+      write_array(cf, inputs{i});
+    end
   end
   outputs = cell(1, nlhs);
   try
@@ -113,6 +125,39 @@ function write_array(f, a)
   fwrite(f, real(a(:)), class_precision(a));
   if ~isreal(a)
     fwrite(f, imag(a(:)), class_precision(a));
+  end
+end
+
+% The calls of a case file, as record writes them: {name, nlhs, inputs} each.
+function calls = recorded(casefile)
+  f = fopen(casefile, 'r');
+  calls = {};
+  while true
+    n = fread(f, 1, 'int32');
+    if isempty(n)
+      break;
+    end
+    name = fread(f, [1 n], 'char=>char');
+    nlhs = fread(f, 1, 'int32');
+    inputs = cell(1, fread(f, 1, 'int32'));
+    for i = 1:numel(inputs)
+      inputs{i} = read_array(f);
+    end
+    calls{end + 1} = {name, nlhs, inputs};
+  end
+  fclose(f);
+end
+
+function a = read_array(f)
+  precisions = {3, 'uint8=>logical'; 4, 'char=>char'; 6, 'double=>double'; ...
+                7, 'single=>single'; 9, 'uint8=>uint8'};
+  id = fread(f, 1, 'int32');
+  imaginary = fread(f, 1, 'int32');
+  dims = fread(f, [1 fread(f, 1, 'int32')], 'double');
+  p = precisions{[precisions{:, 1}] == id, 2};
+  a = reshape(fread(f, prod(dims), p), dims);
+  if imaginary
+    a = complex(a, reshape(fread(f, prod(dims), p), dims));
   end
 end
 
