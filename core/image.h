@@ -151,9 +151,10 @@ template <typename F>
 // image (its own layout, or kStrided for any).
 template <Layout L, typename F>
 [[gnu::always_inline]] inline void withGrid(const ImageView& image, F&& f) {
+    // (remove_cvref_t is C++20; the installed headers serve C++17 programs too.)
     withElements(image, [&](const auto* elements) {
-        f(Grid<std::remove_cvref_t<decltype(*elements)>, L>{elements, image.rowStride,
-                                                            image.columnStride});
+        using T = std::remove_const_t<std::remove_reference_t<decltype(*elements)>>;
+        f(Grid<T, L>{elements, image.rowStride, image.columnStride});
     });
 }
 
