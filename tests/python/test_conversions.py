@@ -4,9 +4,6 @@ what is Python's own (layouts, messages), the bits of the Octave helpers, and th
 python/README.md documents. tests/octave/conversions_test.m holds the full cases."""
 
 import doctest
-import os
-import shutil
-import subprocess
 
 import numpy as np
 import pytest
@@ -133,12 +130,8 @@ def test_xy_conversions_against_the_algebra(origin):
 
 
 @pytest.fixture(scope="module")
-def octave_helpers(tmp_path_factory):
+def octave_helpers(octave_eval):
     """The .m helpers' answers to a few calls, printed by Octave to the last bit."""
-    octave_dir = os.environ.get("MEXGEOM_OCTAVE_DIR", "")
-    octave = shutil.which("octave-cli")
-    if not octave_dir or not octave:
-        pytest.skip("no Octave build named by MEXGEOM_OCTAVE_DIR, or no octave-cli")
     calls = ("camera_line_matrices(C)", "line_basis(P, Q)", "line_basis([0.5 -2 1], [1 1 0 0])",
              "xy_homography_to_rowcol(Hxy)", "rowcol_homography_to_xy(Hxy, 0.5)",
              "xy_to_rowcol([1.25 -3; 4 5.5], 1)")
@@ -147,10 +140,7 @@ def octave_helpers(tmp_path_factory):
               + " ".join(f"[~, t] = {c}; printf('%.17g ', t); printf('\\n');"
                          if c.startswith("line_basis") else f"printf('%.17g ', {c}); printf('\\n');"
                          for c in calls))
-    out = subprocess.run([octave, "-q", "--norc", "--no-window-system", "--eval",
-                          f"addpath('{octave_dir}'); {script}"],
-                         check=True, capture_output=True, text=True).stdout.splitlines()
-    return [np.array(line.split(), dtype=float) for line in out]
+    return [np.array(line.split(), dtype=float) for line in octave_eval(script).splitlines()]
 
 
 def test_the_same_numbers_as_the_octave_helpers(octave_helpers):

@@ -4,10 +4,7 @@ Python the bytes they give in GNU Octave (every output's bits, and its shape onc
 recorded and in C order. MEXGEOM_OCTAVE_DIR names the Octave build
 (build/native/octave); without it, or without octave-cli, the comparison is skipped."""
 
-import os
-import shutil
 import struct
-import subprocess
 from pathlib import Path
 
 import numpy as np
@@ -84,16 +81,9 @@ def call(name, nlhs, inputs):
 
 
 @pytest.fixture(scope="module")
-def recorded(tmp_path_factory):
-    octave_dir = os.environ.get("MEXGEOM_OCTAVE_DIR", "")
-    octave = shutil.which("octave-cli")
-    if not octave_dir or not octave:
-        pytest.skip("no Octave build named by MEXGEOM_OCTAVE_DIR, or no octave-cli")
+def recorded(tmp_path_factory, octave_eval):
     work = tmp_path_factory.mktemp("crosshost")
-    subprocess.run([octave, "-q", "--norc", "--no-window-system", "--eval",
-                    f"addpath('{octave_dir}', '{CASES}'); "
-                    f"crosshost_cases('{work}/cases.bin', '{work}/octave.bin')"],
-                   check=True, stdout=subprocess.DEVNULL)
+    octave_eval(f"crosshost_cases('{work}/cases.bin', '{work}/octave.bin')", CASES)
     cases, outcomes = Reader((work / "cases.bin").read_bytes()), []
     results = Reader((work / "octave.bin").read_bytes())
     while cases.at < len(cases.data):
