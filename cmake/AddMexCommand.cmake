@@ -11,7 +11,7 @@
 #   NAME_octave   the command for GNU Octave (octave/NAME.mex, with octave/NAME.m beside it),
 #                 when mkoctfile is found; the target octave_commands builds all of them
 #   NAME_matlab   the command for MATLAB (matlab/NAME.mexa64 and matlab/NAME.m), when FindMatlab
-#                 finds MATLAB
+#                 finds MATLAB; with it the helpers of mcode/ and the reference pages (doc/)
 # Every command exports exactly mexFunction and mexVersion (under the version node MEX in ELF
 # files); the MATLAB build also keeps the API version function that MATLAB's loader reads. No
 # command needs the C++ library or the compiler's support library at run time (Platform.cmake).
@@ -39,6 +39,26 @@ if(MEX_MATLAB AND NOT MEX_SANITIZE AND NOT MEX_SANITIZE_THREAD AND MEX_BITS EQUA
    AND NOT CMAKE_CROSSCOMPILING)
   # Matlab_ROOT_DIR selects an installation; the mx and mex libraries are always looked for.
   find_package(Matlab QUIET)
+endif()
+
+# mex_helpers_target(TARGET FOLDER): target TARGET copies the .m helpers of mcode/ into FOLDER and
+# the reference pages into FOLDER/doc, where reference_page and every help text look for them.
+function(mex_helpers_target target folder)
+  file(GLOB helper_files ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../mcode/*.m)
+  file(GLOB doc_pages ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../doc/*.md)
+  set(stamp ${CMAKE_BINARY_DIR}/${target}.stamp)
+  add_custom_command(OUTPUT ${stamp}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}/doc
+    COMMAND ${CMAKE_COMMAND} -E copy ${helper_files} ${folder}
+    COMMAND ${CMAKE_COMMAND} -E copy ${doc_pages} ${folder}/doc
+    COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
+    DEPENDS ${helper_files} ${doc_pages}
+    COMMENT "Helpers and reference pages in ${folder}"
+    VERBATIM)
+  add_custom_target(${target} ALL DEPENDS ${stamp})
+endfunction()
+if(Matlab_FOUND)
+  mex_helpers_target(matlab_helpers ${CMAKE_BINARY_DIR}/matlab)
 endif()
 
 function(add_mex_command name)
@@ -127,6 +147,7 @@ function(add_mex_command name)
     mex_runtime_options(${name}_matlab CXX)
     set_target_properties(${name}_matlab PROPERTIES
       LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/matlab)
+    add_dependencies(${name}_matlab matlab_helpers)
     # matlab_add_mex hands the linker MATLAB's own export list, which leaves out mexVersion: ours
     # takes its place, with the API version function of MATLAB's version file, which MATLAB reads.
     get_target_property(flags ${name}_matlab LINK_FLAGS)

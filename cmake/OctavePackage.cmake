@@ -20,17 +20,7 @@ file(GLOB doc_pages ${CMAKE_CURRENT_LIST_DIR}/../doc/*.md)
 # every build of the tree copies, since the Python tests compare the helpers with Octave's.
 get_property(mex_commands GLOBAL PROPERTY MEX_COMMANDS)
 list(TRANSFORM mex_commands APPEND _octave OUTPUT_VARIABLE octave_targets)
-set(octave_output ${CMAKE_BINARY_DIR}/octave)
-set(helpers_stamp ${CMAKE_BINARY_DIR}/octave-helpers.stamp)
-add_custom_command(OUTPUT ${helpers_stamp}
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${octave_output}/doc
-  COMMAND ${CMAKE_COMMAND} -E copy ${helper_files} ${octave_output}
-  COMMAND ${CMAKE_COMMAND} -E copy ${doc_pages} ${octave_output}/doc
-  COMMAND ${CMAKE_COMMAND} -E touch ${helpers_stamp}
-  DEPENDS ${helper_files} ${doc_pages}
-  COMMENT "Octave helpers and reference pages"
-  VERBATIM)
-add_custom_target(octave_helpers ALL DEPENDS ${helpers_stamp})
+mex_helpers_target(octave_helpers ${CMAKE_BINARY_DIR}/octave)
 add_custom_target(octave_commands)
 add_dependencies(octave_commands ${octave_targets} octave_helpers)
 

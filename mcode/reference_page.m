@@ -9,8 +9,9 @@ function file = reference_page(name)
 %
 %   The pages are installed with the commands, in the folder doc beside
 %   this file: in the Octave package's folder (pkg list mexgeom shows it),
-%   in the folder that build_mex builds into, in build/octave/octave of a
-%   CMake build; in the source tree they are the folder doc at its top.
+%   in the folder that build_mex builds into, in build/octave/octave and
+%   build/native/matlab of a CMake build; in the source tree they are the
+%   folder doc at its top.
 %
 %   Errors: "name must be the name of a page: ...", listing them.
 %

@@ -6,7 +6,8 @@
 # then build as matlab/NAME.mexa64 with its help file matlab/NAME.m, exporting what the other
 # builds export (mexFunction and mexVersion, under MEX) and the API version function that
 # MATLAB's version file defines, and nothing else (MATLAB's own export list leaves out
-# mexVersion); and it must need no C++ library and no libgcc_s (tests/check_needs.sh).
+# mexVersion); the helpers of mcode/ and the reference pages (matlab/doc) come with them; and it
+# must need no C++ library and no libgcc_s (tests/check_needs.sh).
 set -euo pipefail
 cmake=$1 source=$2 libs=$3
 shift 3
@@ -58,6 +59,11 @@ for name in "$@"; do
         echo "$name: no help file beside matlab/$name.mexa64"
         exit 1
     fi
+done
+# The helpers and the reference pages that every help text points at come with the commands.
+for file in "$source"/mcode/*.m "$source"/doc/*.md; do
+    case $file in *.md) copy=$work/build/matlab/doc/${file##*/} ;; *) copy=$work/build/matlab/${file##*/} ;; esac
+    cmp -s "$file" "$copy" || { echo "not beside the commands: ${copy#"$work"/build/}"; exit 1; }
 done
 # MATLAB puts its own C++ library, often older than the compiler's, first on the search path:
 # the files need none.
