@@ -161,8 +161,7 @@ void scoreLanes(const Batch& b, const mexgeom::Grid<TX, L>& x, const mexgeom::Gr
     const double box = (e.dr1 - e.dr0 + 1) * (e.dc1 - e.dc0 + 1);
     const double bytes = static_cast<double>(sizeof(TX)) * b.X.rows * b.X.columns +
                          static_cast<double>(sizeof(TY)) * b.Y.rows * b.Y.columns;
-    const bool prefetch =
-        L != mexgeom::Layout::kStrided && bytes >= (1 << 20) && b.nW > 0 && box <= 4.0 * b.nW + 64;
+    const bool prefetch = bytes >= (1 << 20) && b.nW > 0 && box <= 4.0 * b.nW + 64;
     const double reachR = magnitude(e.dr0) > magnitude(e.dr1) ? magnitude(e.dr0) : magnitude(e.dr1);
     const double reachC = magnitude(e.dc0) > magnitude(e.dc1) ? magnitude(e.dc0) : magnitude(e.dc1);
 
