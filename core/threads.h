@@ -276,29 +276,39 @@ inline unsigned threadsRequested() {
     return parseThreads(std::getenv("MEXGEOM_THREADS"));
 }
 
+namespace detail {
+
 // Runs work(begin, end) over [0, count) in chunks of `chunk` items on the calling thread and up to
-// threads - 1 others, never more threads in all than `processors` answers, all joined before it
-// returns. Each worker computes in the caller's floating-point environment.
+// threads - 1 others (a count already held to the processors), all joined before it returns. Each
+// worker computes in the caller's floating-point environment.
 template <typename Work>
-void runChunks(std::size_t count, std::size_t chunk, unsigned threads, const Work& work,
-               unsigned (*processors)() = processorCount) noexcept {
+void runOn(std::size_t count, std::size_t chunk, unsigned threads, const Work& work) noexcept {
     std::atomic<std::size_t> next{0};
     const auto drain = [&] {
         for (std::size_t begin; (begin = next.fetch_add(chunk)) < count;)
             work(begin, std::min(count, begin + chunk));
     };
-    const detail::CallersFloatingPoint floatingPoint;
+    const CallersFloatingPoint floatingPoint;
     const auto worker = [&] {
         floatingPoint.adopt();
         drain();
     };
     // The list lives on this thread's stack (8 KB at most): nothing to allocate, nothing to fail.
-    detail::Thread others[kMaxThreads - 1];
-    const unsigned wanted = threads > 1 ? std::min({threads, processors(), kMaxThreads}) : 1;
+    Thread others[kMaxThreads - 1];
     unsigned started = 0;
-    while (started + 1 < wanted && detail::startThread(others[started], worker)) ++started;
+    while (started + 1 < threads && startThread(others[started], worker)) ++started;
     drain();
-    for (unsigned i = 0; i < started; ++i) detail::joinThread(others[i]);
+    for (unsigned i = 0; i < started; ++i) joinThread(others[i]);
+}
+
+}  // namespace detail
+
+// The same on up to `threads` threads, never more in all than `processors` answers.
+template <typename Work>
+void runChunks(std::size_t count, std::size_t chunk, unsigned threads, const Work& work,
+               unsigned (*processors)() = processorCount) noexcept {
+    detail::runOn(count, chunk, threads > 1 ? std::min({threads, processors(), kMaxThreads}) : 1,
+                  work);
 }
 
 // Runs work(begin, end) over [0, count) on up to `threads` threads, at most one per processor
@@ -308,7 +318,7 @@ template <typename Work>
 void runShares(std::size_t count, unsigned threads, const Work& work) noexcept {
     if (threads > 1) threads = std::min(threads, processorCount());
     if (threads <= 1) return work(std::size_t{0}, count);
-    runChunks(count, std::clamp<std::size_t>(count / (4 * threads), 1, kChunk), threads, work);
+    detail::runOn(count, std::clamp<std::size_t>(count / (4 * threads), 1, kChunk), threads, work);
 }
 
 // Runs work(begin, end) over [0, count): on the calling thread alone, without asking how many

@@ -320,12 +320,9 @@ inline int bind(const char* command, const py::args& args, const py::kwargs& kwa
 // number, at most mexgeom::kMaxThreads.
 inline unsigned threadCount(const py::handle threads) {
     static const char* const message = "threads must be a non-negative integer or 'auto'.";
-    const auto processors = [] {
-        return std::min(mexgeom::processorCount(), mexgeom::kMaxThreads);
-    };
     if (!threads || threads.is_none()) return 1;
     if (py::isinstance<py::str>(threads)) {
-        if (isText(threads, "auto")) return processors();
+        if (isText(threads, "auto")) return mexgeom::processorCount();
         valueError(message);
     }
     // Any integer (NumPy's too), but not True or False.
@@ -336,7 +333,7 @@ inline unsigned threadCount(const py::handle threads) {
     const long long value = PyLong_AsLongLongAndOverflow(n.ptr(), &overflow);
     if (overflow > 0) return mexgeom::kMaxThreads;
     if (overflow < 0 || value < 0) valueError(message);
-    if (value == 0) return processors();
+    if (value == 0) return mexgeom::processorCount();
     return static_cast<unsigned>(std::min<long long>(value, mexgeom::kMaxThreads));
 }
 
