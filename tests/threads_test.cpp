@@ -401,6 +401,10 @@ TEST(Threads, SmallCallsAndTheDefaultRunInOnePiece) {
                                   std::to_string(c.count) + " items, given " +
                                   std::to_string(c.given);
         EXPECT_EQ(pieces > 1, c.split && !single) << where;
+        // Shared, a call gives each of its threads (two at least) four chunks at least.
+        if (c.split && !single) {
+            EXPECT_GE(pieces, 8u) << where;
+        }
         EXPECT_EQ(asked, c.given != 0 && c.count / 2 >= std::max<size_t>(c.perThread, 1)) << where;
     }
 }
