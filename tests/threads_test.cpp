@@ -371,7 +371,7 @@ TEST(Threads, SmallCallsAndTheDefaultRunInOnePiece) {
         {"8", 20, 10, true, 0},          {"auto", 20, 10, true, 0},
         {"8", 100000, 0, true, 0},       {"8", 100000, 10, false, 1},
         {nullptr, 100000, 10, true, 3},  {nullptr, 19, 10, false, 8},
-        {nullptr, 20, 10, true, 8},
+        {nullptr, 20, 10, true, 8},      {"8", 2, 1, true, 0},
     };
     for (const auto& c : cases) {
         bool asked = false;
@@ -401,9 +401,10 @@ TEST(Threads, SmallCallsAndTheDefaultRunInOnePiece) {
                                   std::to_string(c.count) + " items, given " +
                                   std::to_string(c.given);
         EXPECT_EQ(pieces > 1, c.split && !single) << where;
-        // Shared, a call gives each of its threads (two at least) four chunks at least.
+        // Shared, a call gives each of its threads (two at least) four chunks at least, or each
+        // item its own.
         if (c.split && !single) {
-            EXPECT_GE(pieces, 8u) << where;
+            EXPECT_GE(pieces, std::min<size_t>(c.count, 8)) << where;
         }
         EXPECT_EQ(asked, c.given != 0 && c.count / 2 >= std::max<size_t>(c.perThread, 1)) << where;
     }
